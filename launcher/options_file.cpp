@@ -1,0 +1,172 @@
+#include "options_file.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "audio.h"
+#include "resource.h"
+
+const char kOptionsFileName[] = "options.bin";
+const char kOptionsTempFileName[] = "options.bin.tmp";
+const char kDefaultOptionsFileName[] = "defoptions.bin";
+// The START path's fallback has always had this name; installed games may ship it so.
+static const char kReadBackFallbackFileName[] = "defoptios.bin";
+
+namespace {
+
+bool IsChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+LONG SliderPosition(HWND dialog, int id)
+{
+    return static_cast<LONG>(SendDlgItemMessageA(dialog, id, TBM_GETPOS, 0, 0));
+}
+
+void SetSliderPosition(HWND dialog, int id, LONG position)
+{
+    SendDlgItemMessageA(dialog, id, TBM_SETPOS, TRUE, position);
+}
+
+// A file shorter than one record counts as unreadable: the caller must never see bytes
+// the file did not hold.
+bool ReadRecord(const char* name, GameOptions* options)
+{
+    FILE* file = std::fopen(name, "rb");
+    if (!file)
+        return false;
+    GameOptions record = {};
+    bool complete = std::fread(&record, sizeof record, 1, file) == 1;
+    std::fclose(file);
+    if (complete)
+        *options = record;
+    return complete;
+}
+
+// fclose flushes the stream, so a full disk shows up there as often as in fwrite.
+bool WriteRecord(const char* name, const GameOptions& options)
+{
+    FILE* file = std::fopen(name, "wb");
+    if (!file)
+        return false;
+    bool written = std::fwrite(&options, sizeof options, 1, file) == 1;
+    bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+GameOptions OptionsFromDialog(HWND dialog)
+{
+    GameOptions options = {};
+    options.dwSize = sizeof options;
+    options.bSinglePlayer = IsChecked(dialog, IDC_SINGLE_PLAYER) ? 1 : 0;
+    options.bSoundOn = IsChecked(dialog, IDC_SOUND_ON) ? 1 : 0;
+    options.bFullScreen = IsChecked(dialog, IDC_FULL_SCREEN) ? 1 : 0;
+
+    if (IsChecked(dialog, IDC_RES_32BIT))
+        options.dwResolution = 0;
+    else if (IsChecked(dialog, IDC_RES_16BIT))
+        options.dwResolution = 1;
+
+    if (IsChecked(dialog, IDC_DETAIL_SPEED))
+        options.dwDetail = 0;
+    else if (IsChecked(dialog, IDC_DETAIL_QUALITY))
+        options.dwDetail = 1;
+
+    if (IsChecked(dialog, IDC_MIPMAP_ON))
+        options.bMipmapping = 1;
+    else if (IsChecked(dialog, IDC_MIPMAP_OFF))
+        options.bMipmapping = 0;
+
+    if (IsChecked(dialog, IDC_PARTICLES_LOW))
+        options.dwParticles = 0;
+    else if (IsChecked(dialog, IDC_PARTICLES_MEDIUM))
+        options.dwParticles = 1;
+    else if (IsChecked(dialog, IDC_PARTICLES_HIGH))
+        options.dwParticles = 2;
+
+    options.lSoundVolume = SliderPosition(dialog, IDC_SOUND_SLIDER);
+    options.lMusicVolume = SliderPosition(dialog, IDC_MUSIC_SLIDER);
+    return options;
+}
+
+void SetSoundControls(HWND dialog, bool soundOn)
+{
+    if (soundOn) {
+        CheckRadioButton(dialog, IDC_SOUND_ON, IDC_SOUND_OFF, IDC_SOUND_ON);
+        SetSoundEnabled(true);
+        SetSoundEnabled(true);
+        InitSound(dialog);
+    } else {
+        CheckRadioButton(dialog, IDC_SOUND_ON, IDC_SOUND_OFF, IDC_SOUND_OFF);
+        SetSoundEnabled(false);
+    }
+}
+
+} // namespace
+
+bool SaveOptionsFile(HWND dialog)
+{
+    GameOptions options = OptionsFromDialog(dialog);
+    // The game must never find a truncated record: the new one is complete on disk
+    // before it takes the old one's place.
+    if (!WriteRecord(kOptionsTempFileName, options)) {
+        std::remove(kOptionsTempFileName);
+        return false;
+    }
+    if (!MoveFileExA(kOptionsTempFileName, kOptionsFileName,
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        std::remove(kOptionsTempFileName);
+        return false;
+    }
+    return true;
+}
+
+void LoadOptionsToDialog(HWND dialog)
+{
+    GameOptions options = {};
+    if (!ReadRecord(kOptionsFileName, &options) && !ReadRecord(kDefaultOptionsFileName, &options)) {
+        CheckRadioButton(dialog, IDC_RES_32BIT, IDC_RES_16BIT, IDC_RES_32BIT);
+        return;
+    }
+
+    CheckRadioButton(dialog, IDC_SINGLE_PLAYER, IDC_MULTI_PLAYER,
+                     options.bSinglePlayer == 1 ? IDC_SINGLE_PLAYER : IDC_MULTI_PLAYER);
+    SetSoundControls(dialog, options.bSoundOn == 1);
+    CheckRadioButton(dialog, IDC_FULL_SCREEN, IDC_WINDOW,
+                     options.bFullScreen == 1 ? IDC_FULL_SCREEN : IDC_WINDOW);
+
+    // Values outside a group's set leave that group as the dialog started it.
+    if (options.dwResolution == 0)
+        CheckRadioButton(dialog, IDC_RES_32BIT, IDC_RES_16BIT, IDC_RES_32BIT);
+    else if (options.dwResolution == 1)
+        CheckRadioButton(dialog, IDC_RES_32BIT, IDC_RES_16BIT, IDC_RES_16BIT);
+
+    if (options.dwDetail == 0)
+        CheckRadioButton(dialog, IDC_DETAIL_SPEED, IDC_DETAIL_QUALITY, IDC_DETAIL_SPEED);
+    else if (options.dwDetail == 1)
+        CheckRadioButton(dialog, IDC_DETAIL_SPEED, IDC_DETAIL_QUALITY, IDC_DETAIL_QUALITY);
+
+    if (options.bMipmapping == 1)
+        CheckRadioButton(dialog, IDC_MIPMAP_ON, IDC_MIPMAP_OFF, IDC_MIPMAP_ON);
+    else if (options.bMipmapping == 0)
+        CheckRadioButton(dialog, IDC_MIPMAP_ON, IDC_MIPMAP_OFF, IDC_MIPMAP_OFF);
+
+    if (options.dwParticles == 0)
+        CheckRadioButton(dialog, IDC_PARTICLES_LOW, IDC_PARTICLES_HIGH, IDC_PARTICLES_LOW);
+    else if (options.dwParticles == 1)
+        CheckRadioButton(dialog, IDC_PARTICLES_LOW, IDC_PARTICLES_HIGH, IDC_PARTICLES_MEDIUM);
+    else if (options.dwParticles == 2)
+        CheckRadioButton(dialog, IDC_PARTICLES_LOW, IDC_PARTICLES_HIGH, IDC_PARTICLES_HIGH);
+
+    // The sliders clamp a stored volume outside their range to the nearest end.
+    SetSliderPosition(dialog, IDC_SOUND_SLIDER, options.lSoundVolume);
+    SetSliderPosition(dialog, IDC_MUSIC_SLIDER, options.lMusicVolume);
+}
+
+void ReadOptionsFile(GameOptions* options)
+{
+    if (!ReadRecord(kOptionsFileName, options))
+        ReadRecord(kReadBackFallbackFileName, options);
+}
