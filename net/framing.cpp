@@ -1,0 +1,163 @@
+#include "net_internal.h"
+
+#include <mstcpip.h>
+
+#include <cstdlib>
+
+void PutInt32(char* p, int value)
+{
+    unsigned int u = static_cast<unsigned int>(value);
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+}
+
+int GetInt32(const char* p)
+{
+    unsigned int u = 0;
+    for (int i = 0; i < 4; ++i)
+        u |= static_cast<unsigned int>(static_cast<unsigned char>(p[i])) << (8 * i);
+    return static_cast<int>(u);
+}
+
+// An overlapped receive, so that a cancel event can end the wait without any other thread
+// closing the socket. Returns the byte count, 0 when the peer closed, -1 otherwise.
+static int ReceiveSome(const Receiver& receiver, char* buffer, int length, DWORD timeoutMs)
+{
+    WSABUF part = {};
+    part.len = static_cast<ULONG>(length);
+    part.buf = buffer;
+    WSAOVERLAPPED overlapped = {};
+    overlapped.hEvent = receiver.hDone;
+    DWORD received = 0;
+    DWORD flags = 0;
+    ResetEvent(receiver.hDone);
+    if (WSARecv(receiver.socket, &part, 1, &received, &flags, &overlapped, nullptr) == 0)
+        return static_cast<int>(received);
+    if (WSAGetLastError() != WSA_IO_PENDING)
+        return -1;
+    HANDLE events[2] = {receiver.hDone, receiver.hCancel};
+    DWORD count = receiver.hCancel ? 2 : 1;
+    if (WaitForMultipleObjects(count, events, FALSE, timeoutMs) != WAIT_OBJECT_0) {
+        // The receive still refers to this stack frame: it must be over before we return.
+        CancelIo(reinterpret_cast<HANDLE>(receiver.socket));
+        WSAGetOverlappedResult(receiver.socket, &overlapped, &received, TRUE, &flags);
+        return -1;
+    }
+    if (!WSAGetOverlappedResult(receiver.socket, &overlapped, &received, FALSE, &flags))
+        return -1;
+    return static_cast<int>(received);
+}
+
+bool ReceiveAll(const Receiver& receiver, char* buffer, int length, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    int done = 0;
+    while (done < length) {
+        DWORD remaining = INFINITE;
+        if (timeoutMs != INFINITE) {
+            DWORD elapsed = GetTickCount() - start;
+            if (elapsed >= timeoutMs)
+                return false;
+            remaining = timeoutMs - elapsed;
+        }
+        int got = ReceiveSome(receiver, buffer + done, length - done, remaining);
+        if (got <= 0)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
+bool ReceiveNetMessage(const Receiver& receiver, NetMessage* message)
+{
+    char header[8];
+    if (!ReceiveAll(receiver, header, sizeof header, INFINITE))
+        return false;
+    NetMessage received = {};
+    received.nType = GetInt32(header);
+    received.nLength = GetInt32(header + 4);
+    // The length comes from the peer: never allocate more than the lobby can need.
+    if (received.nLength < 0 || received.nLength > LOBBY_MAX_PAYLOAD)
+        return false;
+    if (received.nLength > 0) {
+        received.pData = static_cast<char*>(std::malloc(received.nLength));
+        if (!received.pData)
+            return false;
+        if (!ReceiveAll(receiver, received.pData, received.nLength, INFINITE)) {
+            std::free(received.pData);
+            return false;
+        }
+    }
+    *message = received;
+    return true;
+}
+
+bool SendAll(SOCKET s, const char* data, int length)
+{
+    int done = 0;
+    while (done < length) {
+        int sent = send(s, data + done, length - done, 0);
+        if (sent == SOCKET_ERROR || sent == 0)
+            return false;
+        done += sent;
+    }
+    return true;
+}
+
+bool SendNetMessage(SOCKET s, const NetMessage& message)
+{
+    char header[8];
+    PutInt32(header, message.nType);
+    PutInt32(header + 4, message.nLength);
+    if (!SendAll(s, header, sizeof header))
+        return false;
+    return message.nLength <= 0 || SendAll(s, message.pData, message.nLength);
+}
+
+void ConfigureLobbySocket(SOCKET s)
+{
+    // Without keep-alive a peer that vanished without closing would hold its slot for ever.
+    BOOL on = TRUE;
+    setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
+    tcp_keepalive keepAlive = {};
+    keepAlive.onoff = 1;
+    keepAlive.keepalivetime = 60000;
+    keepAlive.keepaliveinterval = 5000;
+    DWORD returned = 0;
+    WSAIoctl(s, SIO_KEEPALIVE_VALS, &keepAlive, sizeof keepAlive, nullptr, 0, &returned, nullptr,
+             nullptr);
+    // Chat is interactive: a header and its payload go out at once, not after the peer's
+    // delayed acknowledgement.
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    DWORD timeout = LOBBY_SEND_TIMEOUT_MS;
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+}
+
+bool ConnectWithin(SOCKET s, const sockaddr_in& address, DWORD timeoutMs)
+{
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) == SOCKET_ERROR)
+        return false;
+    bool connected =
+        connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(s, &writable);
+        fd_set failed;
+        FD_ZERO(&failed);
+        FD_SET(s, &failed);
+        timeval limit = {};
+        limit.tv_sec = static_cast<long>(timeoutMs / 1000);
+        limit.tv_usec = static_cast<long>(timeoutMs % 1000) * 1000;
+        if (select(0, nullptr, &writable, &failed, &limit) > 0) {
+            int error = 0;
+            int size = sizeof error;
+            connected = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                                   &size) == 0 &&
+                        error == 0;
+        }
+    }
+    u_long blocking = 0;
+    return ioctlsocket(s, FIONBIO, &blocking) == 0 && connected;
+}

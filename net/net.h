@@ -1,0 +1,82 @@
+#pragma once
+// The lobby: one wizard hosts, up to three others join over TCP, and the host relays every
+// chat line to everyone. The lobby pages talk to the network threads only through the four
+// message queues and the few functions declared here.
+#include <winsock2.h>
+#include <windows.h>
+
+// Message types, on the wire and in the queues.
+const int MSG_SERVER_FULL = 1001;
+const int MSG_PLAYER_ID = 1004;
+const int MSG_CHAT = 2000;  // plus the sender's player number
+const int MSG_CHAT_LAST = 2015;
+const int MSG_PLAYER_JOINED = 3000;
+const int MSG_PLAYER_LEFT = 3001;
+const int MSG_START_GAME = 99999;
+
+const int LOBBY_HANDSHAKE_WORD = 12345;
+const int LOBBY_MAX_PLAYERS = 4;  // the host (player 0) and three clients
+// A peer that announces a longer payload is treated as a lost connection. The pages never
+// send more than a few KiB.
+const int LOBBY_MAX_PAYLOAD = 65536;
+const int NET_ERROR_TEXT_SIZE = 256;  // the error buffer every start-up function writes into
+
+// pData is a block from malloc of nLength bytes, or null when nLength is 0.
+// Pushing a record hands its payload to the queue; whoever pops it owns the payload and
+// releases it with free().
+// What the network threads put into LobbyInbox is checked first: MSG_PLAYER_ID,
+// MSG_PLAYER_JOINED and MSG_PLAYER_LEFT carry exactly 4 bytes (a little-endian player
+// number); a chat payload (MSG_CHAT to MSG_CHAT_LAST) has at least 1 byte and its last byte is
+// NUL, so it can be used as text; no payload is longer than LOBBY_MAX_PAYLOAD.
+struct NetMessage {
+    int nType;
+    int nLength;
+    char* pData;
+};
+
+// First-in, first-out queues, each with its own lock held for one operation only. They
+// exist for the whole process and can be used before any networking has started.
+struct MessageQueue;
+extern MessageQueue LobbyInbox;     // network threads -> lobby page
+extern MessageQueue LobbyOutbox;    // lobby page -> network threads
+extern MessageQueue HostIncoming;   // host: what the clients sent
+extern MessageQueue HostBroadcast;  // host: what goes out in the next relay pass
+
+// False only when memory ran out; the payload is then freed and the message is lost.
+bool PushMessage(MessageQueue& queue, const NetMessage& message);
+// An empty queue yields an all-zero record.
+NetMessage PopMessage(MessageQueue& queue);
+bool IsQueueEmpty(MessageQueue& queue);
+int CountMessages(MessageQueue& queue);
+
+// The start-up functions write a text into szError (NET_ERROR_TEXT_SIZE bytes) on failure.
+bool StartNetworking(char* szError);
+// Starting one side ends the other side if it runs, and discards whatever the queues still
+// hold from an earlier session. Calling InitializeServer again with the port of the running
+// server keeps that server and its clients.
+bool InitializeServer(int nPort, int nMaxPlayers, char* szError);
+// Returns within about 10 s even when the host never answers.
+bool InitializeClient(const char* szAddress, int nPort, char* szError);
+// On a host, returns once the queued messages, the start signal and the final leave notice
+// have been sent to every client (or its connection failed), within a few seconds.
+bool ShutdownNetworking();
+int CountConnectedClients();
+
+// A network thread wakes a lobby page by posting WM_USER (wParam 0, lParam 0); the page then
+// pops LobbyInbox until it is empty, on its own thread. Wake-ups are merged: while one is
+// waiting to be handled, further messages add none.
+void SetHandshakeWord(int nWord);
+int GetHandshakeWord();
+// Where a client stores its player number when MSG_PLAYER_ID arrives.
+void SetPlayerIdTarget(int* pTarget);
+int* GetPlayerIdTarget();
+void SetServerLobbyWnd(HWND hWnd);
+HWND GetServerLobbyWnd();
+void SetServerLobbyActive(int bActive);
+int GetServerLobbyActive();
+void SetClientLobbyWnd(HWND hWnd);
+HWND GetClientLobbyWnd();
+// The client's connection to its host, 0 when there is none.
+SOCKET GetClientSocket();
+// Ends the client's connection (the receive thread closes the socket); safe from any thread.
+void CloseClientConnection();
