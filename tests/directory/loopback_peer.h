@@ -1,0 +1,43 @@
+#pragma once
+// A one-connection HTTP peer on a loopback address, written with raw Winsock: it records
+// the exact bytes of the request it receives and answers with the bytes it is given.
+#include <winsock2.h>
+
+#include <string>
+#include <thread>
+
+enum class PeerEnding {
+    Close,    // send the reply, then close
+    Silent,   // send the reply, then say nothing more until the client goes away
+    Endless,  // send the reply, then keep sending data until the client goes away
+    Drip,     // send the reply, then one byte at a time, slowly, until the client goes away
+};
+
+class LoopbackPeer {
+public:
+    // nBodyBytes: how many bytes the request carries after its empty line.
+    LoopbackPeer(std::string reply, PeerEnding ending, size_t nBodyBytes = 0, const char* szAddress = "127.0.0.1");
+    ~LoopbackPeer();
+    LoopbackPeer(const LoopbackPeer&) = delete;
+    LoopbackPeer& operator=(const LoopbackPeer&) = delete;
+
+    int Port() const { return port_; }
+    // Waits until the peer has finished its exchange and returns the request's bytes.
+    std::string Request();
+
+private:
+    void Serve();
+    void ReadRequest(SOCKET s);
+    void Finish(SOCKET s);
+
+    std::string reply_;
+    PeerEnding ending_;
+    size_t bodyBytes_;
+    SOCKET listen_ = INVALID_SOCKET;
+    int port_ = 0;
+    std::string request_;
+    std::thread thread_;
+};
+
+// A loopback port on which nothing listens.
+int RefusingPort();
