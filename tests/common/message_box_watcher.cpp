@@ -6,6 +6,20 @@ namespace {
 // The message text of a system message box is the static with this id.
 const int kMessageTextId = 0xFFFF;
 
+// The icon of a box is an icon static with an icon set; systems differ in its id and in
+// whether a box without an icon has that static at all.
+BOOL CALLBACK FindIcon(HWND child, LPARAM found)
+{
+    char cls[16] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        SendMessageA(child, STM_GETICON, 0, 0) != 0) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 std::string WindowText(HWND window)
 {
     char text[4096] = {};
@@ -90,6 +104,8 @@ BOOL CALLBACK MessageBoxWatcher::VisitWindow(HWND window, LPARAM self)
     box.owner = GetWindow(window, GW_OWNER);
     box.hasYes = GetDlgItem(window, IDYES) != nullptr;
     box.hasNo = GetDlgItem(window, IDNO) != nullptr;
+    box.hasIcon = false;
+    EnumChildWindows(window, FindIcon, reinterpret_cast<LPARAM>(&box.hasIcon));
 
     int button = 0;
     for (int candidate : {watcher->answer_, IDOK, IDCANCEL, IDNO}) {

@@ -13,6 +13,7 @@ struct SeenMessageBox {
     HWND owner;
     bool hasYes;
     bool hasNo;
+    bool hasIcon;  // shows an icon (MB_ICONERROR, MB_ICONWARNING...)
 };
 
 class MessageBoxWatcher {

@@ -14,12 +14,14 @@ TEST(MessageBoxWatcher, ReadsAndAnswersBoxesOfThisProcess)
     EXPECT_EQ("A CAPTION", watcher.Seen()[0].caption);
     EXPECT_EQ("Do you want to download it?", watcher.Seen()[0].text);
     EXPECT_TRUE(watcher.Seen()[0].hasYes);
+    EXPECT_FALSE(watcher.Seen()[0].hasIcon);
 
     // A box without the chosen button gets its OK button.
-    EXPECT_EQ(IDOK, MessageBoxA(nullptr, "plain", nullptr, MB_OK));
+    EXPECT_EQ(IDOK, MessageBoxA(nullptr, "plain", nullptr, MB_OK | MB_ICONERROR));
     ASSERT_EQ(2u, watcher.Seen().size());
     EXPECT_EQ("plain", watcher.Seen()[1].text);
     EXPECT_FALSE(watcher.Seen()[1].hasYes);
+    EXPECT_TRUE(watcher.Seen()[1].hasIcon);
 }
 
 TEST(StandinGame, RecordsWhatItFoundInItsFolder)
