@@ -1,0 +1,223 @@
+#include "http_front.h"
+
+#include "log.h"
+
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+const char* const LIST_PATH = "/cgi-bin/quarvcgiread.exe";
+const char* const PUBLISH_PATH = "/cgi-bin/quarvcgi.exe";
+// Request header and line together; the wizard's are under 200 bytes.
+const size_t CONNECTION_MEMORY_LIMIT = 16 * 1024;
+const unsigned int CONNECTION_LIMIT = 4096;
+
+// One publication while its body arrives. The body is kept only up to one byte past an
+// entry's size: enough to tell a long body from a good one.
+struct PendingPublication {
+    std::string source;
+    std::string body;
+    size_t received = 0;
+};
+
+enum MHD_Result Reply(MHD_Connection* connection, unsigned int status, const void* data, size_t size,
+                      const char* contentType)
+{
+    MHD_Response* response = MHD_create_response_from_buffer(size, const_cast<void*>(data), MHD_RESPMEM_MUST_COPY);
+    if (response == nullptr) {
+        return MHD_NO;
+    }
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, contentType);
+    // The list changes with every request; nothing between us and the player may keep a copy.
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    enum MHD_Result queued = MHD_queue_response(connection, status, response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+enum MHD_Result ReplyText(MHD_Connection* connection, unsigned int status, const std::string& text)
+{
+    std::string line = text + "\n";
+    return Reply(connection, status, line.data(), line.size(), "text/plain");
+}
+
+std::string ClientAddress(MHD_Connection* connection)
+{
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (info == nullptr || info->client_addr == nullptr || info->client_addr->sa_family != AF_INET) {
+        return std::string();
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    const sockaddr_in* address = reinterpret_cast<const sockaddr_in*>(info->client_addr);
+    inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+    return text;
+}
+
+enum MHD_Result ServeList(MHD_Connection* connection, Directory& directory)
+{
+    ServerList list = directory.NextList();
+    return Reply(connection, MHD_HTTP_OK, &list, sizeof list, "application/octet-stream");
+}
+
+enum MHD_Result Refuse(MHD_Connection* connection, const std::string& source, unsigned int status,
+                       const std::string& reason)
+{
+    Log("refused publication from %s (%u): %s", source.empty() ? "?" : source.c_str(), status, reason.c_str());
+    return ReplyText(connection, status, "refused: " + reason);
+}
+
+// First call of a publication: everything that can be refused before the body is read is
+// refused here, so that nobody can make the service read a body it will not take.
+enum MHD_Result BeginPublication(MHD_Connection* connection, Directory& directory, void** requestState)
+{
+    std::string source = ClientAddress(connection);
+    if (source.empty()) {
+        return Refuse(connection, source, MHD_HTTP_BAD_REQUEST, "only IPv4 hosts can be listed");
+    }
+    const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (length == nullptr) {
+        return Refuse(connection, source, MHD_HTTP_LENGTH_REQUIRED, "no Content-length");
+    }
+    if (std::strcmp(length, "264") != 0) {
+        return Refuse(connection, source, MHD_HTTP_BAD_REQUEST, std::string("body of ") + length + " bytes, not 264");
+    }
+    if (!directory.AdmitPublication(source, Clock::now())) {
+        // Not logged: a flood of these would flood the log too.
+        return ReplyText(connection, MHD_HTTP_TOO_MANY_REQUESTS, "refused: too many publications from this address");
+    }
+    PendingPublication* pending = new PendingPublication;
+    pending->source = source;
+    *requestState = pending;
+    return MHD_YES;
+}
+
+enum MHD_Result FinishPublication(MHD_Connection* connection, Directory& directory, PendingPublication* pending)
+{
+    std::string reason;
+    PublishResult result = directory.Publish(pending->source, reinterpret_cast<const unsigned char*>(pending->body.data()),
+                                             pending->received, Clock::now(), &reason);
+    switch (result) {
+    case PublishResult::Added:
+        return ReplyText(connection, MHD_HTTP_ACCEPTED, "accepted: listed once the host answers");
+    case PublishResult::Refreshed:
+        return ReplyText(connection, MHD_HTTP_OK, "refreshed");
+    case PublishResult::Invalid:
+        return Refuse(connection, pending->source, MHD_HTTP_BAD_REQUEST, reason);
+    case PublishResult::AddressFull:
+        return Refuse(connection, pending->source, MHD_HTTP_FORBIDDEN, reason);
+    case PublishResult::DirectoryFull:
+        return Refuse(connection, pending->source, MHD_HTTP_SERVICE_UNAVAILABLE, reason);
+    case PublishResult::StoreFailed:
+        Log("cannot save publication from %s: %s", pending->source.c_str(), reason.c_str());
+        return ReplyText(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "not saved");
+    }
+    return MHD_NO;
+}
+
+enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const char* url, const char* method,
+                              const char* /*version*/, const char* uploadData, size_t* uploadDataSize,
+                              void** requestState)
+{
+    Directory& directory = *static_cast<Directory*>(context);
+    PendingPublication* pending = static_cast<PendingPublication*>(*requestState);
+    if (pending != nullptr) {
+        if (*uploadDataSize != 0) {
+            size_t keep = std::min(*uploadDataSize, sizeof(ServerEntry) + 1 - pending->body.size());
+            pending->body.append(uploadData, keep);
+            pending->received += *uploadDataSize;
+            *uploadDataSize = 0;
+            return MHD_YES;
+        }
+        return FinishPublication(connection, directory, pending);
+    }
+    bool isGet = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
+    bool isPost = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
+    if (std::strcmp(url, LIST_PATH) == 0) {
+        return isGet ? ServeList(connection, directory)
+                     : ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "the list is read with GET");
+    }
+    if (std::strcmp(url, PUBLISH_PATH) == 0) {
+        return isPost ? BeginPublication(connection, directory, requestState)
+                      : ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "publish with POST");
+    }
+    return ReplyText(connection, MHD_HTTP_NOT_FOUND, "not found");
+}
+
+void ForgetRequest(void* /*context*/, MHD_Connection* /*connection*/, void** requestState,
+                   enum MHD_RequestTerminationCode /*code*/)
+{
+    delete static_cast<PendingPublication*>(*requestState);
+    *requestState = nullptr;
+}
+
+void LogLibraryError(void* /*context*/, const char* format, va_list args)
+{
+    char text[512] = {};
+    std::vsnprintf(text, sizeof text, format, args);
+    size_t length = std::strlen(text);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) {
+        text[--length] = '\0';
+    }
+    Log("http: %s", text);
+}
+
+}  // namespace
+
+HttpFront::~HttpFront()
+{
+    Stop();
+}
+
+bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std::string* error)
+{
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(settings.port));
+    if (inet_pton(AF_INET, settings.listenAddress.c_str(), &address.sin_addr) != 1) {
+        *error = "not an IPv4 address: " + settings.listenAddress;
+        return false;
+    }
+    unsigned int threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    // Polling threads (epoll where there is one) rather than a thread per connection: a
+    // silent or slow client then holds one of a bounded number of connection slots, and
+    // only until its time-out, never a thread that others wait for.
+    daemon_ = MHD_start_daemon(
+        MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG, static_cast<uint16_t>(settings.port), nullptr, nullptr,
+        &HandleRequest, &directory,
+        MHD_OPTION_EXTERNAL_LOGGER, &LogLibraryError, nullptr,
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
+        MHD_OPTION_THREAD_POOL_SIZE, threads,
+        MHD_OPTION_CONNECTION_LIMIT, CONNECTION_LIMIT,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned int>(settings.connectionsPerAddress),
+        MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(settings.connectionTimeout),
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, CONNECTION_MEMORY_LIMIT,
+        MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, nullptr,
+        MHD_OPTION_END);
+    if (daemon_ == nullptr) {
+        *error = "cannot listen on " + settings.listenAddress + ":" + std::to_string(settings.port);
+        return false;
+    }
+    return true;
+}
+
+int HttpFront::Port() const
+{
+    const MHD_DaemonInfo* info = daemon_ ? MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT) : nullptr;
+    return info ? info->port : 0;
+}
+
+void HttpFront::Stop()
+{
+    if (daemon_ != nullptr) {
+        MHD_stop_daemon(daemon_);
+        daemon_ = nullptr;
+    }
+}

@@ -1,0 +1,212 @@
+// The whole service in process, on a free loopback port, spoken to with the wizard's raw
+// bytes from chosen loopback source addresses; stand-in lobby hosts answer its probes.
+#include "directory_service.h"
+#include "test_peers.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// Reads whatever the service still sends, until it closes the connection or the limit passes.
+bool ClosedByPeer(int fd, milliseconds limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    char buffer[4096];
+    for (;;) {
+        auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p = {fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) != 1) {
+            return false;
+        }
+        ssize_t received = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (received == 0 || (received < 0 && errno == ECONNRESET)) {
+            return true;
+        }
+    }
+}
+
+class ServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings_.listenAddress = "127.0.0.1";
+        settings_.port = 0;
+        settings_.dataFile = folder_.File("directory.sqlite");
+        settings_.probeInterval = 0.3;
+        settings_.retryInterval = 0.1;
+        settings_.probeTimeout = 0.5;
+        settings_.connectionTimeout = 1;
+        service_.reset(new DirectoryService(settings_));
+        std::string error;
+        ASSERT_TRUE(service_->Start(&error)) << error;
+        port_ = service_->Port();
+    }
+
+    HttpReply Publish(const std::string& name, int port, const char* source = "127.0.0.1",
+                      const std::string& ownAddress = "")
+    {
+        return ParseReply(Exchange(port_, WizardPost(EntryBytes(name, port, ownAddress)), source));
+    }
+
+    bool Listed(const std::string& name)
+    {
+        for (const ListedHost& host : FetchList(port_)) {
+            if (host.name == name) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    TempFolder folder_;
+    ServiceSettings settings_;
+    std::unique_ptr<DirectoryService> service_;
+    int port_ = 0;
+};
+
+TEST_F(ServiceTest, AnswersTheWizardsExactRequests)
+{
+    // The GET line ends in a lone LF; the list is all zero while nothing is listed.
+    HttpReply list = ParseReply(Exchange(port_, WIZARD_GET));
+    EXPECT_EQ(list.status, 200);
+    EXPECT_EQ(list.body, std::string(5280, '\0'));
+
+    StandInHost host(HostAnswer::Handshake);
+    EXPECT_EQ(Publish("Ann's server", host.Port()).status, 202);
+    ASSERT_TRUE(WaitUntil([&] { return Listed("Ann's server"); }, milliseconds(3000)));
+    std::vector<ListedHost> listed = FetchList(port_);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].address, "127.0.0.1");
+    EXPECT_EQ(listed[0].port, host.Port());
+    EXPECT_EQ(listed[0].maxPlayers, 4);
+    EXPECT_EQ(Publish("Ann's server", host.Port()).status, 200) << "publishing again refreshes";
+}
+
+TEST_F(ServiceTest, ListsTheAddressThePublicationCameFrom)
+{
+    StandInHost host(HostAnswer::Handshake);
+    EXPECT_EQ(Publish("Bob", host.Port(), "127.0.0.7", "6.6.6.6").status, 202);
+    ASSERT_TRUE(WaitUntil([&] { return Listed("Bob"); }, milliseconds(3000)));
+    EXPECT_EQ(FetchList(port_)[0].address, "127.0.0.7");
+}
+
+TEST_F(ServiceTest, ListsOnlyHostsThatAnswerAndDropsThemWhenTheyGo)
+{
+    StandInHost alive(HostAnswer::Handshake);
+    StandInHost full(HostAnswer::ServerFull);
+    StandInHost silent(HostAnswer::Silent);
+    Publish("alive", alive.Port(), "127.0.1.1");
+    Publish("full", full.Port(), "127.0.1.2");
+    Publish("silent", silent.Port(), "127.0.1.3");
+    Publish("refusing", RefusingPort(), "127.0.1.4");
+
+    // Hosts that never answer are forgotten after three probes; they are never listed.
+    ASSERT_TRUE(WaitUntil([&] { return service_->Entries().EntryCount() == 2; }, milliseconds(5000)));
+    std::vector<ListedHost> listed = FetchList(port_);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "alive");
+    EXPECT_EQ(listed[1].name, "full");
+    EXPECT_GE(silent.Connections(), 3);
+
+    // A host that goes away leaves the list after three failed probes.
+    int probesBefore = alive.Connections();
+    alive.Close();
+    ASSERT_TRUE(WaitUntil([&] { return !Listed("alive"); }, milliseconds(5000)));
+    EXPECT_TRUE(Listed("full"));
+    EXPECT_GE(probesBefore, 2) << "a listed host is probed again";
+}
+
+TEST_F(ServiceTest, RefusesWhatItWillNotList)
+{
+    StandInHost host(HostAnswer::Handshake);
+    const std::string good = EntryBytes("x", host.Port());
+    struct RequestCase {
+        const char* name;
+        std::string request;
+        int status;
+    };
+    const RequestCase cases[] = {
+        {"short body", WizardPost(good.substr(0, 263)), 400},
+        {"long body", WizardPost(good + "x"), 400},
+        {"port 0", WizardPost(EntryBytes("x", 0)), 400},
+        {"port 36001", WizardPost(EntryBytes("x", 36001)), 400},
+        {"empty name", WizardPost(EntryBytes("", host.Port())), 400},
+        {"name with a control character", WizardPost(EntryBytes("a\tb", host.Port())), 400},
+        {"no length", "POST /cgi-bin/quarvcgi.exe HTTP/1.0\r\n\r\n" + good, 411},
+        {"list read with POST", "POST /cgi-bin/quarvcgiread.exe HTTP/1.0\r\nContent-length: 0\r\n\r\n", 405},
+        {"publication with GET", "GET /cgi-bin/quarvcgi.exe HTTP/1.0\r\n\r\n", 405},
+        {"other path", "GET /index.html HTTP/1.0\r\n\r\n", 404},
+    };
+    int source = 1;
+    for (const RequestCase& c : cases) {
+        // Each from its own address, so that the rate limit stays out of the way.
+        std::string address = "127.0.2." + std::to_string(source++);
+        EXPECT_EQ(ParseReply(Exchange(port_, c.request, address.c_str())).status, c.status) << c.name;
+    }
+    EXPECT_EQ(service_->Entries().EntryCount(), 0u);
+}
+
+TEST_F(ServiceTest, LimitsEntriesAndPublicationsPerAddress)
+{
+    // Hosts that answer, so that no entry is dropped while the test runs.
+    StandInHost host(HostAnswer::Handshake);
+    StandInHost second(HostAnswer::Handshake);
+    StandInHost third(HostAnswer::Handshake);
+    EXPECT_EQ(Publish("a", host.Port(), "127.0.3.1").status, 202);
+    EXPECT_EQ(Publish("b", second.Port(), "127.0.3.1").status, 202);
+    EXPECT_EQ(Publish("c", third.Port(), "127.0.3.1").status, 202);
+    EXPECT_EQ(Publish("d", RefusingPort(), "127.0.3.1").status, 403) << "a fourth entry from one address";
+
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_NE(Publish("e", host.Port(), "127.0.3.2").status, 429) << "publication " << i;
+    }
+    EXPECT_EQ(Publish("e", host.Port(), "127.0.3.2").status, 429) << "the eleventh within a minute";
+    EXPECT_EQ(Publish("f", host.Port(), "127.0.3.3").status, 202) << "another address";
+}
+
+TEST_F(ServiceTest, SilentAndSlowConnectionsDoNotHoldTheService)
+{
+    auto connect_to_service = [&]() {
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in to = {};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(port_));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        return fd;
+    };
+    int silent = connect_to_service();
+    int halfRequest = connect_to_service();
+    std::string start = "POST /cgi-bin/quarvcgi.exe HTTP/1.0\r\nContent-length: 264\r\n\r\nonly a little";
+    send(halfRequest, start.data(), start.size(), MSG_NOSIGNAL);
+    int endlessHeader = connect_to_service();
+    std::string header = "GET /cgi-bin/quarvcgiread.exe HTTP/1.0\r\nX-Filler: " + std::string(64 * 1024, 'f');
+    send(endlessHeader, header.data(), header.size(), MSG_NOSIGNAL);
+
+    auto start_time = std::chrono::steady_clock::now();
+    EXPECT_EQ(ParseReply(Exchange(port_, WIZARD_GET)).status, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - start_time, milliseconds(500));
+
+    // The service closes each of them: after its time-out, or at once for the oversized header.
+    const char* names[] = {"silent", "half a request", "endless header"};
+    int fds[] = {silent, halfRequest, endlessHeader};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(ClosedByPeer(fds[i], milliseconds(3000))) << names[i];
+        close(fds[i]);
+    }
+    EXPECT_EQ(service_->Entries().EntryCount(), 0u);
+}
+
+}  // namespace
