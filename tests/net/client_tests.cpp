@@ -108,6 +108,31 @@ TEST_F(ClientTest, AHostThatNeverSendsTheHandshakeIsGivenUpInBoundedTime)
     EXPECT_TRUE(ConnectionEnds(hostSide, 3000));
 }
 
+TEST_F(ClientTest, AHostThatNeverAnswersTheConnectIsGivenUpInBoundedTime)
+{
+    // A listener whose accept queue is full ignores further connection requests.
+    SOCKET full = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    int size = sizeof address;
+    ASSERT_EQ(bind(full, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(full, 0), 0);
+    getsockname(full, reinterpret_cast<sockaddr*>(&address), &size);
+    SOCKET queued = ConnectToPort(ntohs(address.sin_port));
+    ASSERT_NE(queued, INVALID_SOCKET);
+
+    char error[NET_ERROR_TEXT_SIZE] = {};
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(InitializeClient("127.0.0.1", ntohs(address.sin_port), error));
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_STREQ(error, "Error in InitializeClient(): connect()");
+    EXPECT_GE(elapsed, 3000u);
+    EXPECT_LE(elapsed, 10000u);
+    closesocket(queued);
+    closesocket(full);
+}
+
 TEST_F(ClientTest, ConnectAndLookUpFailuresAreReported)
 {
     char error[NET_ERROR_TEXT_SIZE] = {};
