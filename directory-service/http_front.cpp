@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -185,7 +184,6 @@ bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std
         *error = "not an IPv4 address: " + settings.listenAddress;
         return false;
     }
-    unsigned int threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
     // Polling threads (epoll where there is one) rather than a thread per connection: a
     // silent or slow client then holds one of a bounded number of connection slots, and
     // only until its time-out, never a thread that others wait for.
@@ -194,7 +192,7 @@ bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std
         &HandleRequest, &directory,
         MHD_OPTION_EXTERNAL_LOGGER, &LogLibraryError, nullptr,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
-        MHD_OPTION_THREAD_POOL_SIZE, threads,
+        MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings.threads),
         MHD_OPTION_CONNECTION_LIMIT, CONNECTION_LIMIT,
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned int>(settings.connectionsPerAddress),
         MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(settings.connectionTimeout),

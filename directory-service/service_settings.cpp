@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -22,7 +23,8 @@ const char* const USAGE =
     "  --publications-per-minute N from one address (default 10)\n"
     "  --max-entries N             entries in all (default 10000)\n"
     "  --connections-per-address N open HTTP connections from one address (default 32)\n"
-    "  --connection-timeout SECONDS  an HTTP connection may stay silent (default 10)\n";
+    "  --connection-timeout SECONDS  an HTTP connection may stay silent (default 10)\n"
+    "  --threads N                 threads that serve HTTP (default: one per core, up to 8)\n";
 
 bool ParseNumber(const char* text, double minimum, double maximum, double* value)
 {
@@ -49,6 +51,12 @@ bool ParseWhole(const char* text, long minimum, long maximum, long* value)
 }
 
 }  // namespace
+
+int DefaultThreads()
+{
+    unsigned int cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores < 8 ? cores : 8);
+}
 
 bool ParseSettings(int argc, char** argv, ServiceSettings* settings, std::string* message, bool* help)
 {
@@ -107,6 +115,9 @@ bool ParseSettings(int argc, char** argv, ServiceSettings* settings, std::string
         } else if (option == "--connection-timeout") {
             good = ParseWhole(value, 1, 3600, &whole);
             settings->connectionTimeout = static_cast<int>(whole);
+        } else if (option == "--threads") {
+            good = ParseWhole(value, 1, 64, &whole);
+            settings->threads = static_cast<int>(whole);
         } else {
             *message = "unknown option " + option + "\n" + USAGE;
             return false;

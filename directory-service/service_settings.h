@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <string>
 
+// One thread per core, up to 8.
+int DefaultThreads();
+
 struct ServiceSettings {
     std::string listenAddress = "0.0.0.0";
     int port = 80;                          // 0: any free port (see portFile)
@@ -17,6 +20,7 @@ struct ServiceSettings {
     size_t maxEntries = 10000;
     int connectionsPerAddress = 32;         // open HTTP connections from one address
     int connectionTimeout = 10;             // seconds an HTTP connection may stay silent
+    int threads = DefaultThreads();         // threads that serve HTTP
 };
 
 // Fills settings from the arguments. False with a message (the usage, for --help) when the
