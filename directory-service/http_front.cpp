@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -150,11 +151,26 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
     return ReplyText(connection, MHD_HTTP_NOT_FOUND, "not found");
 }
 
-void ForgetRequest(void* /*context*/, MHD_Connection* /*connection*/, void** requestState,
+void ForgetRequest(void* context, MHD_Connection* connection, void** requestState,
                    enum MHD_RequestTerminationCode /*code*/)
 {
     delete static_cast<PendingPublication*>(*requestState);
     *requestState = nullptr;
+    static_cast<RequestClock*>(context)->Completed(connection);
+}
+
+void NoteConnection(void* context, MHD_Connection* connection, void** /*socketState*/,
+                    enum MHD_ConnectionNotificationCode code)
+{
+    RequestClock& clock = *static_cast<RequestClock*>(context);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        if (info != nullptr) {
+            clock.Started(connection, info->connect_fd);
+        }
+    } else {
+        clock.Closed(connection);
+    }
 }
 
 void LogLibraryError(void* /*context*/, const char* format, va_list args)
@@ -169,6 +185,41 @@ void LogLibraryError(void* /*context*/, const char* format, va_list args)
 }
 
 }  // namespace
+
+void RequestClock::Started(MHD_Connection* connection, int fd)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_[connection] = Open{fd, std::chrono::steady_clock::now()};
+}
+
+void RequestClock::Completed(MHD_Connection* connection)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = open_.find(connection);
+    if (found != open_.end()) {
+        found->second.since = std::chrono::steady_clock::now();
+    }
+}
+
+void RequestClock::Closed(MHD_Connection* connection)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(connection);
+}
+
+void RequestClock::CloseOverdue(std::chrono::steady_clock::duration limit)
+{
+    // The library reports a connection closed before it closes the socket, and that report
+    // waits for this lock: a descriptor found here is still the connection's own.
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto now = std::chrono::steady_clock::now();
+    for (auto& connection : open_) {
+        if (now - connection.second.since > limit) {
+            shutdown(connection.second.fd, SHUT_RDWR);
+            connection.second.since = std::chrono::steady_clock::time_point::max() - limit;
+        }
+    }
+}
 
 HttpFront::~HttpFront()
 {
@@ -197,12 +248,15 @@ bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned int>(settings.connectionsPerAddress),
         MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(settings.connectionTimeout),
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, CONNECTION_MEMORY_LIMIT,
-        MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, nullptr,
+        MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, &clock_,
+        MHD_OPTION_NOTIFY_CONNECTION, &NoteConnection, &clock_,
         MHD_OPTION_END);
     if (daemon_ == nullptr) {
         *error = "cannot listen on " + settings.listenAddress + ":" + std::to_string(settings.port);
         return false;
     }
+    stopping_ = false;
+    watcher_ = std::thread(&HttpFront::WatchRequests, this, std::chrono::seconds(settings.connectionTimeout));
     return true;
 }
 
@@ -214,8 +268,24 @@ int HttpFront::Port() const
 
 void HttpFront::Stop()
 {
+    if (watcher_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(stopMutex_);
+            stopping_ = true;
+        }
+        stopWake_.notify_all();
+        watcher_.join();
+    }
     if (daemon_ != nullptr) {
         MHD_stop_daemon(daemon_);
         daemon_ = nullptr;
+    }
+}
+
+void HttpFront::WatchRequests(std::chrono::steady_clock::duration limit)
+{
+    std::unique_lock<std::mutex> lock(stopMutex_);
+    while (!stopWake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; })) {
+        clock_.CloseOverdue(limit);
     }
 }

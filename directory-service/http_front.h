@@ -7,9 +7,36 @@
 #include "directory.h"
 #include "service_settings.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <unordered_map>
 
+struct MHD_Connection;
 struct MHD_Daemon;
+
+// Open connections and when their current request began. The library's own time-out
+// counts only silence, so a client that sends one byte now and then would keep its
+// connection for ever; this clock closes any connection whose request takes too long.
+class RequestClock {
+public:
+    void Started(MHD_Connection* connection, int fd);
+    void Completed(MHD_Connection* connection);
+    void Closed(MHD_Connection* connection);
+    // Shuts down the connections whose request began more than the limit ago; the
+    // library then closes them as it would any connection its client ended.
+    void CloseOverdue(std::chrono::steady_clock::duration limit);
+
+private:
+    struct Open {
+        int fd;
+        std::chrono::steady_clock::time_point since;
+    };
+    std::mutex mutex_;
+    std::unordered_map<MHD_Connection*, Open> open_;
+};
 
 class HttpFront {
 public:
@@ -23,5 +50,12 @@ public:
     void Stop();
 
 private:
+    void WatchRequests(std::chrono::steady_clock::duration limit);
+
     MHD_Daemon* daemon_ = nullptr;
+    RequestClock clock_;
+    std::thread watcher_;
+    std::mutex stopMutex_;
+    std::condition_variable stopWake_;
+    bool stopping_ = false;
 };

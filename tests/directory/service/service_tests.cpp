@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -195,16 +197,29 @@ TEST_F(ServiceTest, SilentAndSlowConnectionsDoNotHoldTheService)
     std::string header = "GET /cgi-bin/quarvcgiread.exe HTTP/1.0\r\nX-Filler: " + std::string(64 * 1024, 'f');
     send(endlessHeader, header.data(), header.size(), MSG_NOSIGNAL);
 
+    // One byte every 200 ms never leaves the connection silent for long.
+    int slow = connect_to_service();
+    std::atomic<bool> stopDripping{false};
+    std::thread dripper([&] {
+        for (int i = 0; i < 50 && !stopDripping && send(slow, "a", 1, MSG_NOSIGNAL) == 1; ++i) {
+            std::this_thread::sleep_for(milliseconds(200));
+        }
+    });
+
     auto start_time = std::chrono::steady_clock::now();
     EXPECT_EQ(ParseReply(Exchange(port_, WIZARD_GET)).status, 200);
     EXPECT_LT(std::chrono::steady_clock::now() - start_time, milliseconds(500));
 
     // The service closes each of them: after its time-out, or at once for the oversized header.
-    const char* names[] = {"silent", "half a request", "endless header"};
-    int fds[] = {silent, halfRequest, endlessHeader};
-    for (int i = 0; i < 3; ++i) {
+    const char* names[] = {"silent", "half a request", "endless header", "one byte at a time"};
+    int fds[] = {silent, halfRequest, endlessHeader, slow};
+    for (int i = 0; i < 4; ++i) {
         EXPECT_TRUE(ClosedByPeer(fds[i], milliseconds(3000))) << names[i];
-        close(fds[i]);
+    }
+    stopDripping = true;
+    dripper.join();
+    for (int fd : fds) {
+        close(fd);
     }
     EXPECT_EQ(service_->Entries().EntryCount(), 0u);
 }
