@@ -82,16 +82,17 @@ enum MHD_Result BeginPublication(MHD_Connection* connection, Directory& director
     if (source.empty()) {
         return Refuse(connection, source, MHD_HTTP_BAD_REQUEST, "only IPv4 hosts can be listed");
     }
+    // Every attempt counts, good or bad, so that the log lines below are bounded too.
+    if (!directory.AdmitPublication(source, Clock::now())) {
+        // Not logged: a flood of these would flood the log too.
+        return ReplyText(connection, MHD_HTTP_TOO_MANY_REQUESTS, "refused: too many publications from this address");
+    }
     const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (length == nullptr) {
         return Refuse(connection, source, MHD_HTTP_LENGTH_REQUIRED, "no Content-length");
     }
     if (std::strcmp(length, "264") != 0) {
-        return Refuse(connection, source, MHD_HTTP_BAD_REQUEST, std::string("body of ") + length + " bytes, not 264");
-    }
-    if (!directory.AdmitPublication(source, Clock::now())) {
-        // Not logged: a flood of these would flood the log too.
-        return ReplyText(connection, MHD_HTTP_TOO_MANY_REQUESTS, "refused: too many publications from this address");
+        return Refuse(connection, source, MHD_HTTP_BAD_REQUEST, "Content-length is not 264");
     }
     PendingPublication* pending = new PendingPublication;
     pending->source = source;
