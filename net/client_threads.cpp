@@ -28,8 +28,10 @@ bool IsWellFormed(const NetMessage& message)
 
 unsigned __stdcall ClientReceiveThread(void* argument)
 {
+    char readAhead[RECEIVE_BUFFER_SIZE];
     Receiver receiver = {static_cast<SOCKET>(reinterpret_cast<uintptr_t>(argument)),
-                         CreateEventA(nullptr, TRUE, FALSE, nullptr), g_hClientCancel};
+                         CreateEventA(nullptr, TRUE, FALSE, nullptr), g_hClientCancel, readAhead,
+                         0, 0};
     NetMessage message = {};
     while (receiver.hDone && !g_bStopNetwork && ReceiveNetMessage(receiver, &message)) {
         if (!IsWellFormed(message)) {
@@ -56,34 +58,44 @@ unsigned __stdcall ClientReceiveThread(void* argument)
     return 0;
 }
 
-void SendToHost(const NetMessage& message)
+void SendToHost(FrameBatch& batch)
 {
     EnterCriticalSection(&g_ClientLock);
     SOCKET s = g_ClientSocket;
-    if (s && !SendNetMessage(s, message)) {
+    if (s && !SendAll(s, batch.pData, batch.nUsed)) {
         SetEvent(g_hClientCancel);  // the receive thread closes the socket
         g_ClientSocket = 0;
     }
     LeaveCriticalSection(&g_ClientLock);
+    batch.nUsed = 0;
 }
 
 unsigned __stdcall ClientSendThread(void*)
 {
+    char frames[FRAME_BATCH_SIZE];
+    FrameBatch batch = {frames, 0};
     while (!g_bStopNetwork) {
         if (IsQueueEmpty(LobbyOutbox)) {
             Sleep(OUTBOX_POLL_MS);
             continue;
         }
-        NetMessage message = PopMessage(LobbyOutbox);
-        SendToHost(message);
-        std::free(message.pData);
+        while (!IsQueueEmpty(LobbyOutbox)) {
+            NetMessage message = PopMessage(LobbyOutbox);
+            if (!AddFrame(batch, message)) {
+                SendToHost(batch);
+                AddFrame(batch, message);
+            }
+            std::free(message.pData);
+        }
+        SendToHost(batch);
     }
     return 0;
 }
 
 bool ReceiveHandshake(SOCKET s)
 {
-    Receiver receiver = {s, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr};
+    // No read-ahead: what follows the handshake belongs to the receive thread.
+    Receiver receiver = {s, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, nullptr, 0, 0};
     if (!receiver.hDone)
         return false;
     char word[4];
@@ -158,7 +170,8 @@ void StopClient()
     if (!IsClientRunning())
         return;
     g_bStopNetwork = 1;
+    // The send thread finishes what it has taken from the outbox before the connection goes.
+    EndThreadHandle(&g_hSendThread, THREAD_END_MS);
     CloseClientConnection();
     EndThreadHandle(&g_hReceiveThread, THREAD_END_MS);
-    EndThreadHandle(&g_hSendThread, THREAD_END_MS);
 }

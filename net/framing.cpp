@@ -3,6 +3,7 @@
 #include <mstcpip.h>
 
 #include <cstdlib>
+#include <cstring>
 
 void PutInt32(char* p, int value)
 {
@@ -48,11 +49,19 @@ static int ReceiveSome(const Receiver& receiver, char* buffer, int length, DWORD
     return static_cast<int>(received);
 }
 
-bool ReceiveAll(const Receiver& receiver, char* buffer, int length, DWORD timeoutMs)
+bool ReceiveAll(Receiver& receiver, char* buffer, int length, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     int done = 0;
     while (done < length) {
+        if (receiver.nBuffered > 0) {
+            int part = length - done < receiver.nBuffered ? length - done : receiver.nBuffered;
+            std::memcpy(buffer + done, receiver.pBuffer + receiver.nOffset, part);
+            receiver.nOffset += part;
+            receiver.nBuffered -= part;
+            done += part;
+            continue;
+        }
         DWORD remaining = INFINITE;
         if (timeoutMs != INFINITE) {
             DWORD elapsed = GetTickCount() - start;
@@ -60,15 +69,24 @@ bool ReceiveAll(const Receiver& receiver, char* buffer, int length, DWORD timeou
                 return false;
             remaining = timeoutMs - elapsed;
         }
-        int got = ReceiveSome(receiver, buffer + done, length - done, remaining);
-        if (got <= 0)
-            return false;
-        done += got;
+        // A large payload goes straight to its destination instead of through the buffer.
+        if (!receiver.pBuffer || length - done >= RECEIVE_BUFFER_SIZE) {
+            int got = ReceiveSome(receiver, buffer + done, length - done, remaining);
+            if (got <= 0)
+                return false;
+            done += got;
+        } else {
+            int got = ReceiveSome(receiver, receiver.pBuffer, RECEIVE_BUFFER_SIZE, remaining);
+            if (got <= 0)
+                return false;
+            receiver.nOffset = 0;
+            receiver.nBuffered = got;
+        }
     }
     return true;
 }
 
-bool ReceiveNetMessage(const Receiver& receiver, NetMessage* message)
+bool ReceiveNetMessage(Receiver& receiver, NetMessage* message)
 {
     char header[8];
     if (!ReceiveAll(receiver, header, sizeof header, INFINITE))
@@ -104,14 +122,18 @@ bool SendAll(SOCKET s, const char* data, int length)
     return true;
 }
 
-bool SendNetMessage(SOCKET s, const NetMessage& message)
+bool AddFrame(FrameBatch& batch, const NetMessage& message)
 {
-    char header[8];
-    PutInt32(header, message.nType);
-    PutInt32(header + 4, message.nLength);
-    if (!SendAll(s, header, sizeof header))
+    int length = message.nLength > 0 ? message.nLength : 0;
+    if (length > FRAME_BATCH_SIZE - 8 - batch.nUsed)
         return false;
-    return message.nLength <= 0 || SendAll(s, message.pData, message.nLength);
+    char* frame = batch.pData + batch.nUsed;
+    PutInt32(frame, message.nType);
+    PutInt32(frame + 4, message.nLength);
+    if (length > 0)
+        std::memcpy(frame + 8, message.pData, length);
+    batch.nUsed += 8 + length;
+    return true;
 }
 
 void ConfigureLobbySocket(SOCKET s)

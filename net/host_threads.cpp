@@ -39,8 +39,9 @@ void RefuseClient(SOCKET s)
 unsigned __stdcall HostPlayerThread(void* argument)
 {
     int n = static_cast<int>(reinterpret_cast<intptr_t>(argument));
+    char readAhead[RECEIVE_BUFFER_SIZE];
     Receiver receiver = {g_PlayerSockets[n], CreateEventA(nullptr, TRUE, FALSE, nullptr),
-                         g_hSlotCancel[n]};
+                         g_hSlotCancel[n], readAhead, 0, 0};
     PushPlayerNotice(HostIncoming, MSG_PLAYER_JOINED, n);
     NetMessage message = {};
     while (receiver.hDone && !g_bStopNetwork && ReceiveNetMessage(receiver, &message)) {
@@ -121,16 +122,17 @@ unsigned __stdcall HostAcceptThread(void*)
     return 0;
 }
 
-void SendToClients(const NetMessage& message)
+void SendToClients(FrameBatch& batch)
 {
     for (int n = 1; n < LOBBY_MAX_PLAYERS; ++n) {
         EnterCriticalSection(&g_SlotLocks[n]);
         SOCKET s = g_PlayerSockets[n];
         if (s && WaitForSingleObject(g_hSlotCancel[n], 0) != WAIT_OBJECT_0 &&
-            !SendNetMessage(s, message))
+            !SendAll(s, batch.pData, batch.nUsed))
             SetEvent(g_hSlotCancel[n]);  // its thread closes it and reports the leave
         LeaveCriticalSection(&g_SlotLocks[n]);
     }
+    batch.nUsed = 0;
 }
 
 void HandToHostPage(const NetMessage& message)
@@ -151,6 +153,8 @@ void HandToHostPage(const NetMessage& message)
 
 unsigned __stdcall HostDispatchThread(void*)
 {
+    char frames[FRAME_BATCH_SIZE];
+    FrameBatch batch = {frames, 0};
     while (!(g_bStopNetwork && IsQueueEmpty(HostIncoming) && IsQueueEmpty(LobbyOutbox) &&
              IsQueueEmpty(HostBroadcast))) {
         Sleep(RELAY_PASS_MS);
@@ -160,9 +164,14 @@ unsigned __stdcall HostDispatchThread(void*)
         while (!IsQueueEmpty(HostBroadcast)) {
             NetMessage message = PopMessage(HostBroadcast);
             HandToHostPage(message);
-            SendToClients(message);
+            if (!AddFrame(batch, message)) {
+                SendToClients(batch);
+                AddFrame(batch, message);
+            }
             std::free(message.pData);
         }
+        if (batch.nUsed > 0)
+            SendToClients(batch);
     }
     return 0;
 }

@@ -47,20 +47,33 @@ void PutInt32(char* p, int value);
 int GetInt32(const char* p);
 
 // What a receiving thread waits on: its socket, the event of its overlapped receive and the
-// event that another thread sets to end the connection (may be null).
+// event that another thread sets to end the connection (may be null). With a read-ahead
+// buffer, one receive can fetch many messages: a relay pass arrives as one burst.
+const int RECEIVE_BUFFER_SIZE = 16384;
 struct Receiver {
     SOCKET socket;
     HANDLE hDone;
     HANDLE hCancel;
+    char* pBuffer;  // RECEIVE_BUFFER_SIZE bytes, or null to read no further than asked
+    int nOffset;
+    int nBuffered;
 };
 // Fills the whole buffer, however the bytes arrive. False when the peer closed, an error
 // occurred, the connection was cancelled or the time ran out.
-bool ReceiveAll(const Receiver& receiver, char* buffer, int length, DWORD timeoutMs);
+bool ReceiveAll(Receiver& receiver, char* buffer, int length, DWORD timeoutMs);
 // One framed message. False ends the connection: closed, failed, cancelled, a length outside
 // 0..LOBBY_MAX_PAYLOAD, or no memory for the payload.
-bool ReceiveNetMessage(const Receiver& receiver, NetMessage* message);
+bool ReceiveNetMessage(Receiver& receiver, NetMessage* message);
 bool SendAll(SOCKET s, const char* data, int length);
-bool SendNetMessage(SOCKET s, const NetMessage& message);
+// Frames gathered for one send: a relay pass goes out to each client in one piece.
+const int FRAME_BATCH_SIZE = 8 + LOBBY_MAX_PAYLOAD;
+struct FrameBatch {
+    char* pData;  // FRAME_BATCH_SIZE bytes
+    int nUsed;
+};
+// False when the frame does not fit beside what the batch holds. A message that does not
+// fit into an empty batch is longer than any peer accepts and cannot be sent at all.
+bool AddFrame(FrameBatch& batch, const NetMessage& message);
 // Keep-alive, no coalescing delay, and the send time-out.
 void ConfigureLobbySocket(SOCKET s);
 bool ConnectWithin(SOCKET s, const sockaddr_in& address, DWORD timeoutMs);
