@@ -62,9 +62,12 @@ bool InitializeClient(const char* szAddress, int nPort, char* szError);
 bool ShutdownNetworking();
 int CountConnectedClients();
 
-// A network thread wakes a lobby page by posting WM_USER (wParam 0, lParam 0); the page then
-// pops LobbyInbox until it is empty, on its own thread. Wake-ups are merged: while one is
-// waiting to be handled, further messages add none.
+// A network thread wakes a lobby page by posting WM_USER (wParam 0, lParam 0) to the window
+// registered below; its handler pops LobbyInbox until IsQueueEmpty says it is empty, on the
+// page's own thread. Wake-ups are merged: while one is waiting to be handled, further
+// messages post none, so every WM_USER handler must look at LobbyInbox (IsQueueEmpty or
+// PopMessage). Nothing is posted while no window is registered: a page that registers late
+// can post itself a WM_USER to collect what arrived before.
 void SetHandshakeWord(int nWord);
 int GetHandshakeWord();
 // Where a client stores its player number when MSG_PLAYER_ID arrives.
