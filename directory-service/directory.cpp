@@ -237,6 +237,7 @@ void Directory::Drop(int64_t id, const Listing& listing)
     Log("dropped %s:%d \"%s\": no answer to %d probes in a row%s", listing.address.c_str(), listing.port,
         EntryText(listing.entry.szName).c_str(), listing.failures, listing.verified ? "" : ", never listed");
     store_.Remove(id);
+    schedule_.erase(std::make_pair(listing.nextProbe, id));
     idByHost_.erase(std::make_pair(listing.address, listing.port));
     if (--entriesByAddress_[listing.address] == 0) {
         entriesByAddress_.erase(listing.address);
