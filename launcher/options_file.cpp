@@ -45,15 +45,17 @@ bool ReadRecord(const char* name, GameOptions* options)
     return complete;
 }
 
-// fclose flushes the stream, so a full disk shows up there as often as in fwrite.
+// The record sits in the stream's buffer until it is flushed, so a full disk shows up
+// only then; not every runtime's fclose reports a failed flush, hence the explicit one.
 bool WriteRecord(const char* name, const GameOptions& options)
 {
     FILE* file = std::fopen(name, "wb");
     if (!file)
         return false;
     bool written = std::fwrite(&options, sizeof options, 1, file) == 1;
+    bool flushed = std::fflush(file) == 0;
     bool closed = std::fclose(file) == 0;
-    return written && closed;
+    return written && flushed && closed;
 }
 
 GameOptions OptionsFromDialog(HWND dialog)
