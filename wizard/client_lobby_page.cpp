@@ -1,0 +1,109 @@
+// Index 6: a joined player's chat lobby, where the client waits for the host's start signal.
+#include <cstdlib>
+
+#include "chat_line.h"
+#include "lobby_inbox.h"
+#include "net.h"
+#include "net_options.h"
+#include "resource.h"
+#include "transcript.h"
+#include "wizard_frame.h"
+#include "wizard_pages.h"
+
+namespace {
+
+void StartGame()
+{
+    SaveNetOptions(g_NetOptions);
+    g_bStartGame = 1;
+    // Ends the sheet's modal loop; the entry point then starts the game.
+    PostQuitMessage(0);
+}
+
+// A network thread posts the wake-up; everything queued since is handled now.
+void OnWake(HWND page)
+{
+    HWND transcript = GetDlgItem(page, IDC_TRANSCRIPT);
+    while (!IsQueueEmpty(LobbyInbox)) {
+        NetMessage message = PopMessage(LobbyInbox);
+        switch (message.nType) {
+        case MSG_PLAYER_ID:
+            g_NetOptions.nPlayerId = PayloadPlayerNumber(message, g_NetOptions.nPlayerId);
+            break;
+        case MSG_SERVER_FULL:
+            CloseClientConnection();
+            MessageBoxA(page, "SERVER IS FULL", "Error", MB_OK);
+            break;
+        case MSG_START_GAME:
+            std::free(message.pData);
+            // Whatever came after the signal is of no use to a game that is starting.
+            StartGame();
+            return;
+        default:
+            if (IsOthersChatLine(message, g_NetOptions.nPlayerId))
+                ShowOthersChatLine(transcript, message, CLIENT_TRANSCRIPT_SIZE);
+            ScrollTranscriptToEnd(transcript);
+            break;
+        }
+        std::free(message.pData);
+    }
+}
+
+void OnInitDialog(HWND page, LPARAM lParam)
+{
+    KeepSharedData(page, lParam);
+    SetWizardButtons(page, BUTTONS_BACK);
+    g_NetOptions.hClientLobbyPage = HandleField(page);
+    SetClientLobbyWnd(page);
+}
+
+void OnCommand(HWND page, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_CHAT_INPUT:
+        if (HIWORD(wParam) == EN_CHANGE)
+            SendChatLine(page, 0);
+        break;
+    case IDC_SEND_MESSAGE:
+        SendChatLine(page, 1);
+        break;
+    }
+}
+
+void OnNotify(HWND page, LPARAM lParam)
+{
+    switch (NotifyCode(lParam)) {
+    case PSN_SETACTIVE:
+        // No Next and no Finish: the host's start signal ends the wizard.
+        SetWizardButtons(page, BUTTONS_BACK);
+        break;
+    case PSN_WIZBACK:
+        // Back to where the connection was made; the connection itself stays.
+        if (g_NetOptions.nConnectMethod == CONNECT_DIRECT)
+            JumpOnBack(page, PAGE_DIRECT_CONNECT);
+        else if (g_NetOptions.nConnectMethod == CONNECT_LAN)
+            JumpOnBack(page, PAGE_LAN_LIST);
+        break;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK ClientLobbyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(page, lParam);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(page, wParam);
+        return 0;
+    case WM_NOTIFY:
+        OnNotify(page, lParam);
+        return 0;
+    case WM_USER:
+        OnWake(page);
+        return 0;
+    }
+    return 0;
+}

@@ -1,0 +1,140 @@
+// Index 8: the host's chat lobby. Showing it starts the server; "Start Game" ends the wizard
+// on every machine.
+#include <cstdio>
+#include <cstdlib>
+
+#include "chat_line.h"
+#include "lobby_inbox.h"
+#include "net.h"
+#include "net_options.h"
+#include "resource.h"
+#include "server_directory.h"
+#include "transcript.h"
+#include "wizard_frame.h"
+#include "wizard_pages.h"
+
+namespace {
+
+const int MAX_LOBBY_PLAYERS = 4;
+const DWORD OUTBOX_POLL_MS = 100;
+// The relay sends the start signal within one pass; a server that never started never
+// sends it, and the host must not wait for that.
+const DWORD START_SIGNAL_WAIT_MS = 5000;
+
+// The host's own player number; join and leave notices about it do not change the count.
+int g_nServerPagePlayerId;
+
+void ShowPlayerCount(HWND page)
+{
+    int count = CountConnectedClients();
+    char text[64] = {};
+    std::snprintf(text, sizeof text, "Number of Players Connected: %d", count);
+    SetDlgItemTextA(page, IDC_PLAYER_COUNT, text);
+    g_NetOptions.nPlayers = count;
+}
+
+void OnWake(HWND page)
+{
+    HWND transcript = GetDlgItem(page, IDC_TRANSCRIPT);
+    while (!IsQueueEmpty(LobbyInbox)) {
+        NetMessage message = PopMessage(LobbyInbox);
+        switch (message.nType) {
+        case MSG_PLAYER_ID:
+            g_nServerPagePlayerId = PayloadPlayerNumber(message, g_nServerPagePlayerId);
+            break;
+        case MSG_SERVER_FULL:
+            break;
+        case MSG_PLAYER_JOINED:
+        case MSG_PLAYER_LEFT:
+            if (PayloadPlayerNumber(message, g_nServerPagePlayerId) != g_nServerPagePlayerId)
+                ShowPlayerCount(page);
+            break;
+        default:
+            if (IsOthersChatLine(message, g_NetOptions.nPlayerId))
+                ShowOthersChatLine(transcript, message, SERVER_TRANSCRIPT_SIZE);
+            ScrollTranscriptToEnd(transcript);
+            break;
+        }
+        std::free(message.pData);
+    }
+}
+
+void OnSetActive(HWND page)
+{
+    SetWizardButtons(page, BUTTONS_BACK_FINISH);
+    // Every showing starts the server; one that already runs on this port keeps running
+    // with its clients.
+    InitializeServer(g_NetOptions.nHostPort, MAX_LOBBY_PLAYERS, g_NetOptions.szServerError);
+    if (g_NetOptions.bPublishServer == 1)
+        PublishServer(1, g_NetOptions.nHostPort, 1, MAX_LOBBY_PLAYERS, 1, g_NetOptions.szServerName);
+}
+
+void OnStartGame()
+{
+    NetMessage start = {};
+    start.nType = MSG_START_GAME;
+    PushMessage(LobbyOutbox, start);
+    g_bStartGame = 1;
+    g_NetOptions.nPlayers = CountConnectedClients() + 1;
+    SaveNetOptions(g_NetOptions);
+    DWORD started = GetTickCount();
+    while (!(IsQueueEmpty(HostBroadcast) && IsQueueEmpty(LobbyOutbox)) &&
+           GetTickCount() - started < START_SIGNAL_WAIT_MS)
+        Sleep(OUTBOX_POLL_MS);
+}
+
+void OnInitDialog(HWND page, LPARAM lParam)
+{
+    KeepSharedData(page, lParam);
+    g_nServerPagePlayerId = 0;
+    SendMessageA(GetParent(page), PSM_SETFINISHTEXT, 0, reinterpret_cast<LPARAM>("Start Game"));
+    g_NetOptions.hServerLobbyPage = HandleField(page);
+    SetServerLobbyWnd(page);
+    SetServerLobbyActive(1);
+}
+
+void OnCommand(HWND page, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_CHAT_INPUT:
+        if (HIWORD(wParam) == EN_CHANGE)
+            SendChatLine(page, 0);
+        break;
+    case IDC_SEND_MESSAGE:
+        SendChatLine(page, 1);
+        break;
+    }
+}
+
+void OnNotify(HWND page, LPARAM lParam)
+{
+    switch (NotifyCode(lParam)) {
+    case PSN_SETACTIVE:
+        OnSetActive(page);
+        break;
+    case PSN_WIZFINISH:
+        OnStartGame();
+        break;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK ServerLobbyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(page, lParam);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(page, wParam);
+        return 0;
+    case WM_NOTIFY:
+        OnNotify(page, lParam);
+        return 0;
+    case WM_USER:
+        OnWake(page);
+        return 0;
+    }
+    return 0;
+}
