@@ -3,7 +3,7 @@
 # Finds the options dialog by its caption and presses its buttons with window messages;
 # the benchmark and the screenshot script use it too.
 add_executable(launcher_driver launcher_driver.cpp)
-target_link_libraries(launcher_driver PRIVATE user32 comctl32)
+target_link_libraries(launcher_driver PRIVATE user32)
 
 add_executable(launcher_e2e_tests launcher_e2e_tests.cpp)
 target_link_libraries(launcher_e2e_tests PRIVATE test_support gtest_main)
