@@ -115,7 +115,7 @@ std::vector<bool> ProbeHosts(const std::vector<ProbeTarget>& targets, std::chron
                 owners.push_back(i);
             }
         }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (waiting.empty() || left.count() <= 0) {
             break;
         }

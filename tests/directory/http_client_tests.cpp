@@ -122,9 +122,9 @@ TEST(HttpGet, ResolvesAHostName)
 
 TEST(HttpGet, ReturnsNoBodyAtOnceWhenNobodyListens)
 {
-    int nPort = RefusingPort();
+    RefusingPort refusing;
     DWORD dwStart = GetTickCount();
-    Body body = Get("127.0.0.1", nPort);
+    Body body = Get("127.0.0.1", refusing.Port());
     EXPECT_FALSE(body.bFound);
     EXPECT_LT(GetTickCount() - dwStart, 3000u);
 }

@@ -128,13 +128,25 @@ void LoopbackPeer::Finish(SOCKET s)
     }
 }
 
-int RefusingPort()
+RefusingPort::RefusingPort()
 {
     WSADATA wsaData = {};
     WSAStartup(MAKEWORD(2, 2), &wsaData);
-    int nPort = 0;
-    SOCKET s = ListenOn("127.0.0.1", &nPort);
-    closesocket(s);
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    int nSize = sizeof address;
+    if (socket_ != INVALID_SOCKET && bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &nSize) == 0) {
+        port_ = ntohs(address.sin_port);
+    }
+}
+
+RefusingPort::~RefusingPort()
+{
+    if (socket_ != INVALID_SOCKET) {
+        closesocket(socket_);
+    }
     WSACleanup();
-    return nPort;
 }

@@ -39,5 +39,17 @@ private:
     std::thread thread_;
 };
 
-// A loopback port on which nothing listens.
-int RefusingPort();
+// A loopback port that refuses connections: bound but not listening, and so kept from
+// anyone else for as long as this lives.
+class RefusingPort {
+public:
+    RefusingPort();
+    ~RefusingPort();
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int Port() const { return port_; }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    int port_ = 0;
+};

@@ -117,7 +117,8 @@ TEST(ReadServerList, CopiesTheBodyIntoTheListAndLeavesTheRestZero)
 
 TEST(ReadServerList, IsAllZeroWhenTheDirectoryCannotBeReached)
 {
-    ServerList result = ReadServerListFrom("127.0.0.1", RefusingPort());
+    RefusingPort refusing;
+    ServerList result = ReadServerListFrom("127.0.0.1", refusing.Port());
     const std::string bytes(reinterpret_cast<const char*>(&result), sizeof result);
     EXPECT_TRUE(AllZero(bytes, 0, bytes.size()));
 }

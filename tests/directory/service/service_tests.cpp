@@ -112,7 +112,8 @@ TEST_F(ServiceTest, ListsOnlyHostsThatAnswerAndDropsThemWhenTheyGo)
     Publish("alive", alive.Port(), "127.0.1.1");
     Publish("full", full.Port(), "127.0.1.2");
     Publish("silent", silent.Port(), "127.0.1.3");
-    Publish("refusing", RefusingPort(), "127.0.1.4");
+    RefusingPort refusing;
+    Publish("refusing", refusing.Port(), "127.0.1.4");
 
     // Hosts that never answer are forgotten after three probes; they are never listed.
     ASSERT_TRUE(WaitUntil([&] { return service_->Entries().EntryCount() == 2; }, milliseconds(5000)));
@@ -169,7 +170,7 @@ TEST_F(ServiceTest, LimitsEntriesAndPublicationsPerAddress)
     EXPECT_EQ(Publish("a", host.Port(), "127.0.3.1").status, 202);
     EXPECT_EQ(Publish("b", second.Port(), "127.0.3.1").status, 202);
     EXPECT_EQ(Publish("c", third.Port(), "127.0.3.1").status, 202);
-    EXPECT_EQ(Publish("d", RefusingPort(), "127.0.3.1").status, 403) << "a fourth entry from one address";
+    EXPECT_EQ(Publish("d", RefusingPort().Port(), "127.0.3.1").status, 403) << "a fourth entry from one address";
 
     for (int i = 1; i <= 10; ++i) {
         EXPECT_NE(Publish("e", host.Port(), "127.0.3.2").status, 429) << "publication " << i;

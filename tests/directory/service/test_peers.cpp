@@ -163,12 +163,13 @@ void StandInHost::Answer(int fd)
     close(fd);
 }
 
-int RefusingPort()
+RefusingPort::RefusingPort() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), port_(BindHostPort(fd_))
 {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    int port = BindHostPort(fd);
-    close(fd);
-    return port;
+}
+
+RefusingPort::~RefusingPort()
+{
+    close(fd_);
 }
 
 std::string Exchange(int port, const std::string& request, const char* source)

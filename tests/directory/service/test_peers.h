@@ -60,8 +60,20 @@ private:
     std::thread thread_;
 };
 
-// A port from 10000 to 36000 on which nothing listens.
-int RefusingPort();
+// A port from 10000 to 36000 that refuses connections: bound but not listening, and so
+// kept from anyone else for as long as this lives.
+class RefusingPort {
+public:
+    RefusingPort();
+    ~RefusingPort();
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int Port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
 
 // Sends the bytes to 127.0.0.1:port from the given source address and returns everything
 // the service answers until it closes (or 5 s pass).
