@@ -3,7 +3,7 @@
 # Finds the wizard's sheet by its caption, fills its edits, clicks its buttons and reads
 # its texts with window messages; the screenshot script uses it too.
 add_executable(wizard_driver wizard_driver.cpp)
-target_link_libraries(wizard_driver PRIVATE user32 gdi32 comctl32)
+target_link_libraries(wizard_driver PRIVATE user32 gdi32 comctl32 psapi)
 
 add_executable(wizard_e2e_tests wizard_e2e_tests.cpp)
 target_link_libraries(wizard_e2e_tests PRIVATE test_support wizard_ports gtest_main)

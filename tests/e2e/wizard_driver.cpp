@@ -2,7 +2,8 @@
 // its caption and sends it window messages. Used by the whole-program tests and the
 // screenshot script.
 //
-//   wizard_driver [--pid N] [--timeout MS] COMMAND...
+//   wizard_driver [--pid N] [--folder DIR] [--timeout MS] COMMAND...
+//     --pid, --folder   the wizard of that process, or the one started from that folder
 //     wait              wait until the sheet is visible
 //     page N            wait until page N is the current page
 //     click ID          click control ID of the current page
@@ -22,6 +23,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
+#include <psapi.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -43,9 +45,23 @@ const int FINISH_BUTTON = 0x3025;
 const UINT SEND_TIMEOUT_MS = 15000;
 
 struct Search {
-    DWORD processId;  // 0: any process
+    DWORD processId;     // 0: any process
+    std::string folder;  // empty: any folder
     HWND found;
 };
+
+std::string ProgramFolder(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    char path[MAX_PATH] = {};
+    if (process) {
+        GetModuleFileNameExA(process, nullptr, path, MAX_PATH);
+        CloseHandle(process);
+    }
+    std::string folder = path;
+    size_t slash = folder.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+}
 
 BOOL CALLBACK Visit(HWND window, LPARAM param)
 {
@@ -58,16 +74,17 @@ BOOL CALLBACK Visit(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &pid);
     // Message boxes are dialogs too: the sheet is the one with a Next button.
     if (std::strcmp(text, kCaption) == 0 && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window) &&
-        GetDlgItem(window, NEXT_BUTTON) && (search->processId == 0 || search->processId == pid)) {
+        GetDlgItem(window, NEXT_BUTTON) && (search->processId == 0 || search->processId == pid) &&
+        (search->folder.empty() || lstrcmpiA(search->folder.c_str(), ProgramFolder(pid).c_str()) == 0)) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND FindSheet(DWORD processId)
+HWND FindSheet(DWORD processId, const std::string& folder)
 {
-    Search search = {processId, nullptr};
+    Search search = {processId, folder, nullptr};
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -133,7 +150,11 @@ void TypeAtEnd(HWND edit, const std::string& text)
 
 bool SaveShot(HWND sheet, const char* file)
 {
+    // Several wizards may share the screen: this one goes on top and is painted afresh,
+    // by its own thread, before the screen is read.
+    SetWindowPos(sheet, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(500);
     RECT r = {};
     GetWindowRect(sheet, &r);
     int width = r.right - r.left;
@@ -171,7 +192,7 @@ bool SaveShot(HWND sheet, const char* file)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: wizard_driver [--pid N] [--timeout MS] wait|page N|click ID|set ID TEXT|"
+    std::fprintf(stderr, "usage: wizard_driver [--pid N] [--folder DIR] [--timeout MS] wait|page N|click ID|set ID TEXT|"
                          "type ID TEXT|enter ID|next|back|finish|cancel|until ID TEXT|print ID|shot FILE|gone ...\n");
     return 1;
 }
@@ -189,11 +210,14 @@ int main(int argc, char** argv)
     // Texts are printed as the controls hold them, CR LF and all.
     _setmode(_fileno(stdout), _O_BINARY);
     DWORD processId = 0;
+    std::string folder;
     DWORD timeoutMs = 20000;
     int i = 1;
     for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
         if (std::strcmp(argv[i], "--pid") == 0)
             processId = std::strtoul(argv[i + 1], nullptr, 10);
+        else if (std::strcmp(argv[i], "--folder") == 0)
+            folder = argv[i + 1];
         else if (std::strcmp(argv[i], "--timeout") == 0)
             timeoutMs = std::strtoul(argv[i + 1], nullptr, 10);
         else
@@ -206,12 +230,12 @@ int main(int argc, char** argv)
         std::string command = argv[i];
         int arguments = argc - i - 1;
         if (command == "gone") {
-            if (!WaitFor(timeoutMs, [&] { return FindSheet(processId) == nullptr; }))
+            if (!WaitFor(timeoutMs, [&] { return FindSheet(processId, folder) == nullptr; }))
                 return TimedOut("the sheet to close");
             continue;
         }
         HWND sheet = nullptr;
-        if (!WaitFor(timeoutMs, [&] { return (sheet = FindSheet(processId)) != nullptr; }))
+        if (!WaitFor(timeoutMs, [&] { return (sheet = FindSheet(processId, folder)) != nullptr; }))
             return TimedOut("the sheet");
 
         if (command == "wait") {
