@@ -4,7 +4,7 @@
 #include "wizard_frame.h"
 
 // Wizard97 look with a header bitmap and a watermark. The Wizard97 flag has its older
-// value 0x2000 here, which every comctl32 since 4.71 understands.
+// value 0x2000 here, the one the first common controls with Wizard97 sheets defined.
 const DWORD WIZARD_SHEET_FLAGS = 0x0008A000;
 const int WIZARD_START_PAGE = PAGE_HOST_JOIN;
 
