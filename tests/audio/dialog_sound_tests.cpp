@@ -84,7 +84,7 @@ TEST_F(DialogSoundTest, MusicTestStopTestPlaysTheMusicFromItsStartTwice)
 
     Click(IDC_MUSIC_TEST);
     EXPECT_EQ(Text(IDC_MUSIC_TEST), "STOP");
-    ASSERT_TRUE(WaitForNote(0, 1, kWaitMs)) << "the music did not get to its second note: " << Describe(CapturedNotes());
+    ASSERT_TRUE(WaitForNote(0, 1, kWaitMs)) << "the music did not get to its second note:\n" << CaptureSummary();
     Click(IDC_MUSIC_TEST);
     EXPECT_EQ(Text(IDC_MUSIC_TEST), "TEST");
     WaitForQuiet(0, kQuietMs, kWaitMs);
@@ -95,14 +95,14 @@ TEST_F(DialogSoundTest, MusicTestStopTestPlaysTheMusicFromItsStartTwice)
     size_t mark = ReadCapture().size();
     Click(IDC_MUSIC_TEST);
     EXPECT_EQ(Text(IDC_MUSIC_TEST), "STOP");
-    ASSERT_TRUE(WaitForNote(mark, kLastNote, kWaitMs)) << Describe(CapturedNotes());
+    ASSERT_TRUE(WaitForNote(mark, kLastNote, kWaitMs)) << "\n" << CaptureSummary();
 
     // Two starts: the first note twice, the second time followed by the whole piece.
     std::vector<int> notes = CapturedNotes();
-    ASSERT_GE(notes.size(), 5u) << Describe(notes);
-    EXPECT_EQ(notes.front(), 0) << Describe(notes);
-    EXPECT_EQ(std::count(notes.begin(), notes.end(), 0), 2) << Describe(notes);
-    EXPECT_EQ(std::vector<int>(notes.end() - 4, notes.end()), std::vector<int>({0, 1, 2, 3})) << Describe(notes);
+    ASSERT_GE(notes.size(), 5u) << Describe(notes) << "\n" << CaptureSummary();
+    EXPECT_EQ(notes.front(), 0) << Describe(notes) << "\n" << CaptureSummary();
+    EXPECT_EQ(std::count(notes.begin(), notes.end(), 0), 2) << Describe(notes) << "\n" << CaptureSummary();
+    EXPECT_EQ(std::vector<int>(notes.end() - 4, notes.end()), std::vector<int>({0, 1, 2, 3})) << Describe(notes) << "\n" << CaptureSummary();
     Click(IDC_MUSIC_TEST);
 }
 
@@ -111,11 +111,11 @@ TEST_F(DialogSoundTest, MusicSliderSetsTheMusicLevel)
     Open(true);
     Click(IDC_SOUND_ON);
     Click(IDC_MUSIC_TEST);
-    ASSERT_TRUE(WaitForNote(0, 0, kWaitMs)) << "the music did not start";
+    ASSERT_TRUE(WaitForNote(0, 0, kWaitMs)) << "the music did not start\n" << CaptureSummary();
     size_t mark = ReadCapture().size();
 
     MoveSlider(IDC_MUSIC_SLIDER, -2000);
-    ASSERT_TRUE(WaitForNote(mark, kLastNote, kWaitMs)) << Describe(CapturedNotes());
+    ASSERT_TRUE(WaitForNote(mark, kLastNote, kWaitMs)) << "\n" << CaptureSummary();
 
     std::vector<float> samples = ReadCapture();
     float before = NoteLevel(samples, 0, 0, mark);

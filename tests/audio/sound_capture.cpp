@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -180,6 +181,28 @@ std::string Describe(const std::vector<int>& notes)
     for (int note : notes)
         text += (text.empty() ? "" : " ") + std::to_string(note);
     return "[" + text + "]";
+}
+
+std::string CaptureSummary()
+{
+    std::string summary;
+    for (const std::string& name : CaptureFiles()) {
+        size_t bytes = ReadFileBytes(CaptureFolder() + "\\" + name).size();
+        summary += name + ": " + std::to_string(bytes / (2 * sizeof(float))) + " frames\n";
+    }
+    std::vector<float> samples = ReadCapture();
+    std::vector<NoteWindow> windows = NoteWindows(samples);
+    size_t next = 0;
+    for (const SoundRun& run : SoundRuns(samples)) {
+        char line[64] = {};
+        std::snprintf(line, sizeof line, "  at %.3f s, %zu frames: ", double(run.begin) / kCaptureRate,
+                      run.end - run.begin);
+        summary += line;
+        for (; next < windows.size() && windows[next].begin < run.end; ++next)
+            summary += windows[next].note < 0 ? '.' : char('0' + windows[next].note);
+        summary += "\n";
+    }
+    return summary;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)

@@ -1,13 +1,11 @@
 #pragma once
-// Reads what Wine played into the ALSA "file" device of the test set-up: 48000 Hz,
-// two channels, 32-bit float, one file per opened stream (capture.raw, capture.raw.0001...).
+// Reads what Wine played into the capture device of the test set-up: 48000 Hz, two
+// channels, 32-bit float, one file per stream Wine opened (capture.raw, capture.raw.0001...),
+// written in real time by paced_capture.py.
 //
-// The capture device takes samples as fast as Wine hands them over, so the files are
-// not a faithful time line: Wine fills the gaps with stretches of silence that never
-// sounded. A sound effect (one static buffer) arrives whole; streamed music arrives in
-// pieces of about 0.1 s with parts in between missing, though in order. The helpers
-// therefore look at the content (all sound with the silent stretches taken out), and
-// for music at which notes it holds and at their levels, never at times or lengths.
+// Wine writes silence whenever nothing plays, so the helpers look at the pieces of
+// sound in the recording and, for music, at which notes of test.mp3 they hold and how
+// loud those are, rather than at exact times.
 #include <windows.h>
 
 #include <functional>
@@ -48,6 +46,10 @@ std::vector<NoteWindow> NoteWindows(const std::vector<float>& samples, size_t be
 // The notes heard in order, a note counted once two windows show it.
 std::vector<int> NoteSequence(const std::vector<float>& samples, size_t begin = 0);
 std::string Describe(const std::vector<int>& notes);
+
+// What was recorded, for failure messages: each file's length, then each piece of
+// sound with the notes its windows show ('.' for none).
+std::string CaptureSummary();
 
 // Polls every 20 ms until the condition holds or the time runs out.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);

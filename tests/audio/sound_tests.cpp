@@ -109,20 +109,20 @@ TEST_F(SoundCaptureTest, SoundOnAgainStopsTheMusicOfTheInstanceItReplaces)
     SwitchOn();
     ASSERT_TRUE(LoadMusic("test.mp3"));
     PlayMusic("test.mp3");
-    ASSERT_TRUE(WaitForNote(0, 0, kWaitMs)) << "the music did not start";
+    ASSERT_TRUE(WaitForNote(0, 0, kWaitMs)) << "the music did not start\n" << CaptureSummary();
 
     // SOUND ON pressed while the music plays.
     SetSoundEnabled(1);
     InitSound(window_);
     EXPECT_FALSE(WaitForNote(0, kLastNote, kPlayedOutMs))
-        << "the replaced instance's music played on: " << Describe(CapturedNotes());
+        << "the replaced instance's music played on:\n" << CaptureSummary();
     EXPECT_EQ(g_pSoundSystem->loadedMusic[0], '\0');
 
     // The new instance plays it again, from its start.
     size_t mark = ReadCapture().size();
     PlayMusic("test.mp3");
-    ASSERT_TRUE(WaitForNote(mark, kLastNote, kWaitMs)) << Describe(CapturedNotes(mark));
-    EXPECT_EQ(CapturedNotes(mark), std::vector<int>({0, 1, 2, 3})) << Describe(CapturedNotes(mark));
+    ASSERT_TRUE(WaitForNote(mark, kLastNote, kWaitMs)) << "\n" << CaptureSummary();
+    EXPECT_EQ(CapturedNotes(mark), std::vector<int>({0, 1, 2, 3})) << "\n" << CaptureSummary();
 }
 
 TEST_F(SoundCaptureTest, ShutdownStopsEverythingAndLeavesCOMAsItFoundIt)
@@ -132,11 +132,11 @@ TEST_F(SoundCaptureTest, ShutdownStopsEverythingAndLeavesCOMAsItFoundIt)
     PlaySoundEffect("test.wav");
     ASSERT_TRUE(LoadMusic("test.mp3"));
     PlayMusic("test.mp3");
-    ASSERT_TRUE(WaitForNote(0, 0, kWaitMs)) << "the music did not start";
+    ASSERT_TRUE(WaitForNote(0, 0, kWaitMs)) << "the music did not start\n" << CaptureSummary();
 
     ShutdownSound();
     EXPECT_FALSE(WaitForNote(0, kLastNote, kPlayedOutMs))
-        << "the music played on after the shutdown: " << Describe(CapturedNotes());
+        << "the music played on after the shutdown:\n" << CaptureSummary();
     EXPECT_EQ(g_pSoundSystem->device, nullptr);
     EXPECT_EQ(g_pSoundSystem->graph, nullptr);
 
@@ -146,7 +146,7 @@ TEST_F(SoundCaptureTest, ShutdownStopsEverythingAndLeavesCOMAsItFoundIt)
     SwitchOn();
     ASSERT_TRUE(LoadMusic("test.mp3"));
     PlayMusic("test.mp3");
-    EXPECT_TRUE(WaitForNote(mark, 0, kWaitMs)) << "no music from the second instance";
+    EXPECT_TRUE(WaitForNote(mark, 0, kWaitMs)) << "no music from the second instance\n" << CaptureSummary();
 
     // The launcher's own use of COM on this thread outlives any number of shutdowns.
     EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
@@ -165,8 +165,8 @@ TEST_F(SoundCaptureTest, MusicRequestedWhileOffStartsWithSoundOn)
     EXPECT_EQ(WaitForQuiet(0, kQuietMs, kWaitMs), 0.0) << "music sounded while sound was off";
 
     SetSoundEnabled(1);
-    ASSERT_TRUE(WaitForNote(0, kLastNote, kWaitMs)) << "SOUND ON did not play the music: " << Describe(CapturedNotes());
-    EXPECT_EQ(CapturedNotes(), std::vector<int>({0, 1, 2, 3})) << Describe(CapturedNotes());
+    ASSERT_TRUE(WaitForNote(0, kLastNote, kWaitMs)) << "SOUND ON did not play the music:\n" << CaptureSummary();
+    EXPECT_EQ(CapturedNotes(), std::vector<int>({0, 1, 2, 3})) << "\n" << CaptureSummary();
 }
 
 }
