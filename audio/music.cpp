@@ -26,8 +26,9 @@ void ReleaseGraph(SoundSystem& sound)
     ReleaseInterface(sound.graph);
 }
 
-// Gives the source filter back to the graph under a name of the graph's choosing:
-// it was added under the file's name, which need not be a valid filter name.
+// The source was added under the file's name, which may be longer than a filter name
+// can be (128 characters): every filter goes back into the graph under a name of the
+// graph's choosing.
 bool ReaddFilters(IGraphBuilder* graph)
 {
     IEnumFilters* filters = nullptr;
@@ -220,8 +221,6 @@ void SetSoundEnabled(int on)
 
 void ReleaseMusic(SoundSystem& sound)
 {
-    if (sound.loadedMusic[0] == '\0')
-        return;
     if (sound.control)
         sound.control->Stop();
     ReleaseGraph(sound);

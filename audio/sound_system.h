@@ -43,5 +43,6 @@ bool SoundGateOpen();
 
 void ReleaseEffectsAndDevice(SoundSystem& sound);
 bool CreateMusicGraph();
-// Stops the music, releases the graph and gives back this module's hold on COM.
+// Stops the music, releases the graph and gives back this module's hold on COM. Only
+// one instance ever has a graph, so no graph outlives COM.
 void ReleaseMusic(SoundSystem& sound);
