@@ -43,11 +43,11 @@ void PublishServerTo(const char* szHost, int nDirectoryPort, int nField164, int 
 
 ServerList ReadServerList()
 {
-    return ReadServerListFrom(QUARV_DIRECTORY_HOST, QUARV_DIRECTORY_PORT);
+    return ReadServerListFrom(g_szDirectoryHost, g_nDirectoryPort);
 }
 
 void PublishServer(int nField164, int nPort, int nField160, int nMaxPlayers, int nField252, const char* szServerName)
 {
-    PublishServerTo(QUARV_DIRECTORY_HOST, QUARV_DIRECTORY_PORT, nField164, nPort, nField160, nMaxPlayers, nField252,
+    PublishServerTo(g_szDirectoryHost, g_nDirectoryPort, nField164, nPort, nField160, nMaxPlayers, nField252,
                     szServerName);
 }
