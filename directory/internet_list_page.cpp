@@ -1,17 +1,155 @@
-// Holds the Internet list page's place in the wizard: it keeps the page parameter, offers
-// Back only and returns to the connection-method page. Downloading, showing and joining
-// the directory's servers come with the directory requests.
+// Index 5: the hosts the Internet server directory lists, downloaded when the page is shown
+// and on request, and the connection to the one the player picks.
 #include "internet_list_page.h"
 
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "net.h"
+#include "net_options.h"
+#include "resource.h"
+#include "server_directory.h"
 #include "wizard_frame.h"
 
+int g_bSkipListRefresh;
+
 namespace {
+
+// Posted on activation, so that the download starts once the sheet has settled. The sheet
+// activates a page before it shows it, and it also activates this page on the way when
+// another page jumps past it (a direct connection or the LAN page on to the lobby, the
+// lobby back to the LAN page): such a player never sees this list and must not wait for it.
+const UINT WM_REFRESH_SHOWN_LIST = WM_APP + 1;
+
+const char DOWNLOADING[] = "Trying to Download the List of Servers...";
+
+// The directory request and the connection block this thread for seconds, so the status is
+// painted at once, and with it whatever else the sheet has still to paint (a page just shown
+// has nothing painted yet): the player sees what is going on while it goes on.
+void ShowStatus(HWND page, const std::string& text)
+{
+    SetDlgItemTextA(page, IDC_INTERNET_STATUS, text.c_str());
+    RedrawWindow(GetParent(page), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+std::string ConnectStatus(const ServerEntry& entry, const char* outcome)
+{
+    return "Trying to Connect to Server " + EntryText(entry.szName) + "..." + outcome;
+}
+
+bool IsAllZero(const ServerList& list)
+{
+    static const ServerList empty = {};
+    return std::memcmp(&list, &empty, sizeof list) == 0;
+}
+
+void ShowList(HWND page)
+{
+    HWND list = GetDlgItem(page, IDC_SERVER_LIST);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    // Unused entries add empty lines, so that a line's index is its entry's index.
+    for (const ServerEntry& entry : g_ServerList.aEntries)
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(EntryText(entry.szName).c_str()));
+}
+
+void RefreshList(HWND page)
+{
+    if (g_bSkipListRefresh) {
+        g_bSkipListRefresh = 0;
+        return;
+    }
+    ShowStatus(page, DOWNLOADING);
+    g_ServerList = ReadServerList();
+    // The list box keeps the older names; the list behind them is gone.
+    if (IsAllZero(g_ServerList)) {
+        ShowStatus(page, std::string(DOWNLOADING) + " ERROR!");
+        return;
+    }
+    ShowList(page);
+    ShowStatus(page, std::string(DOWNLOADING) + " SUCCESS!");
+}
+
+void OnRefreshShownList(HWND page)
+{
+    // Only the page the sheet settled on downloads.
+    if (reinterpret_cast<HWND>(SendMessageA(GetParent(page), PSM_GETCURRENTPAGEHWND, 0, 0)) == page)
+        RefreshList(page);
+}
+
+// The selected line's entry index, or -1.
+int SelectedEntry(HWND page)
+{
+    LRESULT index = SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_GETCURSEL, 0, 0);
+    return index >= 0 && index < SERVER_LIST_ENTRIES ? static_cast<int>(index) : -1;
+}
+
+void OnSelectionChange(HWND page)
+{
+    int index = SelectedEntry(page);
+    if (index < 0)
+        return;
+    ShowStatus(page, "Server " + EntryText(g_ServerList.aEntries[index].szName) +
+                         " is the current Selection Press \"Connect to Server!\"");
+}
+
+// An unused line, or an entry without an address or with a port no wizard hosts on, is no
+// host: trying it would connect to this machine, or to whatever listens on the 16 bits
+// left of a larger port.
+bool ConnectToListedHost()
+{
+    if (g_NetOptions.szServerAddress[0] == '\0' || !IsPortInRange(g_NetOptions.nServerPort)) {
+        std::snprintf(g_NetOptions.szClientError, NET_TEXT_SIZE, "The listed host has no address or port");
+        return false;
+    }
+    SetPlayerIdTarget(&g_NetOptions.nPlayerId);
+    return InitializeClient(g_NetOptions.szServerAddress, g_NetOptions.nServerPort, g_NetOptions.szClientError);
+}
+
+void ConnectToSelection(HWND page)
+{
+    int index = SelectedEntry(page);
+    if (index < 0) {
+        ShowStatus(page, "Error! Select a Server from the List first");
+        g_bSkipListRefresh = 1;
+        return;
+    }
+    const ServerEntry& entry = g_ServerList.aEntries[index];
+    ShowStatus(page, ConnectStatus(entry, ""));
+    std::snprintf(g_NetOptions.szServerAddress, NET_TEXT_SIZE, "%s", EntryText(entry.szAddress).c_str());
+    g_NetOptions.nServerPort = entry.nPort;
+    if (!ConnectToListedHost()) {
+        ShowStatus(page, ConnectStatus(entry, " ERROR!"));
+        return;
+    }
+    ShowStatus(page, ConnectStatus(entry, " SUCCESS!"));
+    // Not inside a Next: the sheet lands on the page it is given.
+    SendMessageA(GetParent(page), PSM_SETCURSEL, PAGE_CLIENT_LOBBY, 0);
+}
+
+void OnCommand(HWND page, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_INTERNET_REFRESH:
+        RefreshList(page);
+        break;
+    case IDC_INTERNET_CONNECT:
+        ConnectToSelection(page);
+        break;
+    case IDC_SERVER_LIST:
+        if (HIWORD(wParam) == LBN_SELCHANGE)
+            OnSelectionChange(page);
+        break;
+    }
+}
 
 void OnNotify(HWND page, LPARAM lParam)
 {
     switch (NotifyCode(lParam)) {
     case PSN_SETACTIVE:
+        // Next is never enabled: the connect button leads on.
         SetWizardButtons(page, BUTTONS_BACK);
+        PostMessageA(page, WM_REFRESH_SHOWN_LIST, 0, 0);
         break;
     case PSN_WIZBACK:
         JumpOnBack(page, PAGE_CONNECT_METHOD);
@@ -21,15 +159,21 @@ void OnNotify(HWND page, LPARAM lParam)
 
 } // namespace
 
-INT_PTR CALLBACK InternetListPageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK InternetListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         KeepSharedData(page, lParam);
         SetWizardButtons(page, BUTTONS_BACK);
         return 0;
+    case WM_COMMAND:
+        OnCommand(page, wParam);
+        return 0;
     case WM_NOTIFY:
         OnNotify(page, lParam);
+        return 0;
+    case WM_REFRESH_SHOWN_LIST:
+        OnRefreshShownList(page);
         return 0;
     }
     return 0;
