@@ -15,6 +15,9 @@
 //     cancel            press Cancel
 //     until ID TEXT     wait until the text of control ID holds TEXT
 //     print ID          print the text of control ID, then a line "--end--"
+//     lines ID          print the lines of list box ID, one a line, then a line "--end--"
+//     select ID TEXT    wait until list box ID holds the line TEXT, then select it as a
+//                       click on it does
 //     shot FILE         save a picture of the sheet (24-bit BMP)
 //     gone              wait until the sheet has closed
 //
@@ -133,6 +136,42 @@ std::string Text(HWND control)
     return text.data();
 }
 
+// Asked for as UTF-16: Wine hands a list box line to another process as UTF-16 even when it
+// is asked for as ANSI, twice as long as the buffer the length asked for.
+std::vector<std::string> ListLines(HWND list)
+{
+    std::vector<std::string> lines;
+    int count = static_cast<int>(Send(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &length);
+        std::vector<WCHAR> wide(length + 1);
+        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()), SMTO_NORMAL, SEND_TIMEOUT_MS,
+                            nullptr);
+        char text[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text, sizeof text, nullptr, nullptr);
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+int FindLine(HWND list, const std::string& wanted)
+{
+    std::vector<std::string> lines = ListLines(list);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == wanted)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// A click on a line selects it, and the list box tells its page.
+void SelectLine(HWND list, int index)
+{
+    Send(list, LB_SETCURSEL, index, 0);
+    Send(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
 bool ButtonReady(HWND sheet, int id)
 {
     HWND button = GetDlgItem(sheet, id);
@@ -193,7 +232,8 @@ bool SaveShot(HWND sheet, const char* file)
 int Usage()
 {
     std::fprintf(stderr, "usage: wizard_driver [--pid N] [--folder DIR] [--timeout MS] wait|page N|click ID|set ID TEXT|"
-                         "type ID TEXT|enter ID|next|back|finish|cancel|until ID TEXT|print ID|shot FILE|gone ...\n");
+                         "type ID TEXT|enter ID|next|back|finish|cancel|until ID TEXT|print ID|lines ID|select ID TEXT|"
+                         "shot FILE|gone ...\n");
     return 1;
 }
 
@@ -271,6 +311,18 @@ int main(int argc, char** argv)
                 return TimedOut("\"" + wanted + "\" in control " + std::to_string(id));
         } else if (command == "print" && arguments >= 1) {
             std::printf("%s\n--end--\n", Text(Control(sheet, std::atoi(argv[++i]))).c_str());
+        } else if (command == "lines" && arguments >= 1) {
+            for (const std::string& line : ListLines(Control(sheet, std::atoi(argv[++i]))))
+                std::printf("%s\n", line.c_str());
+            std::printf("--end--\n");
+        } else if (command == "select" && arguments >= 2) {
+            int id = std::atoi(argv[i + 1]);
+            std::string wanted = argv[i + 2];
+            i += 2;
+            int index = -1;
+            if (!WaitFor(timeoutMs, [&] { return (index = FindLine(Control(sheet, id), wanted)) >= 0; }))
+                return TimedOut("the line \"" + wanted + "\" in list " + std::to_string(id));
+            SelectLine(Control(sheet, id), index);
         } else if (command == "shot" && arguments >= 1) {
             if (!SaveShot(sheet, argv[++i])) {
                 std::fprintf(stderr, "cannot write %s\n", argv[i]);
