@@ -99,7 +99,7 @@ void OnSelectionChange(HWND page)
 bool ConnectToListedHost()
 {
     if (g_NetOptions.szServerAddress[0] == '\0' || !IsPortInRange(g_NetOptions.nServerPort)) {
-        std::snprintf(g_NetOptions.szClientError, NET_TEXT_SIZE, "The listed host has no address or port");
+        std::snprintf(g_NetOptions.szClientError, NET_TEXT_SIZE, "The listed host has no usable address or port");
         return false;
     }
     SetPlayerIdTarget(&g_NetOptions.nPlayerId);
