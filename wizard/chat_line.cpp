@@ -43,3 +43,16 @@ int SendChatLine(HWND page, int bByButton)
     std::memcpy(message.pData, line, message.nLength);
     return PushMessage(LobbyOutbox, message) ? 1 : 0;
 }
+
+void OnChatCommand(HWND page, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_CHAT_INPUT:
+        if (HIWORD(wParam) == EN_CHANGE)
+            SendChatLine(page, 0);
+        break;
+    case IDC_SEND_MESSAGE:
+        SendChatLine(page, 1);
+        break;
+    }
+}

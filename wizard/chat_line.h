@@ -7,3 +7,6 @@
 // from the send button. Returns 0 when there was no memory for the message (the transcript
 // already shows the line), else 1.
 int SendChatLine(HWND page, int bByButton);
+
+// The lobby pages' commands: Enter in the input box and the send button send the line.
+void OnChatCommand(HWND page, WPARAM wParam);

@@ -93,19 +93,6 @@ void OnInitDialog(HWND page, LPARAM lParam)
     SetServerLobbyActive(1);
 }
 
-void OnCommand(HWND page, WPARAM wParam)
-{
-    switch (LOWORD(wParam)) {
-    case IDC_CHAT_INPUT:
-        if (HIWORD(wParam) == EN_CHANGE)
-            SendChatLine(page, 0);
-        break;
-    case IDC_SEND_MESSAGE:
-        SendChatLine(page, 1);
-        break;
-    }
-}
-
 void OnNotify(HWND page, LPARAM lParam)
 {
     switch (NotifyCode(lParam)) {
@@ -127,7 +114,7 @@ INT_PTR CALLBACK ServerLobbyPageProc(HWND page, UINT message, WPARAM wParam, LPA
         OnInitDialog(page, lParam);
         return 0;
     case WM_COMMAND:
-        OnCommand(page, wParam);
+        OnChatCommand(page, wParam);
         return 0;
     case WM_NOTIFY:
         OnNotify(page, lParam);
