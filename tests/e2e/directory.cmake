@@ -39,11 +39,10 @@ add_test(NAME directory_e2e_service_stop
 set_tests_properties(directory_e2e_service_stop PROPERTIES FIXTURES_CLEANUP directory_e2e_service)
 
 add_executable(directory_e2e_tests directory_e2e_tests.cpp)
-target_link_libraries(directory_e2e_tests PRIVATE test_support wizard_ports gtest_main)
+target_link_libraries(directory_e2e_tests PRIVATE wizard_run wizard_ports gtest_main)
 target_compile_definitions(directory_e2e_tests PRIVATE
   HOLLAGRIN_LOOPBACK_EXE="$<TARGET_FILE:hollagrin_loopback>"
-  WIZARD_DRIVER_EXE="$<TARGET_FILE:wizard_driver>"
   DIRECTORY_DROP_SECONDS=${e2e_drop_seconds})
-add_dependencies(directory_e2e_tests hollagrin_loopback wizard_driver)
+add_dependencies(directory_e2e_tests hollagrin_loopback)
 add_wine_test(directory_e2e_tests directory_e2e_tests TIMEOUT 120 LABELS wizard)
 set_tests_properties(directory_e2e_tests PROPERTIES FIXTURES_REQUIRED "wine_session;directory_e2e_service")

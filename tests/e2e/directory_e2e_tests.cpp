@@ -17,6 +17,7 @@
 
 #include "test_support.h"
 #include "wizard_ports.h"
+#include "wizard_run.h"
 
 namespace {
 
@@ -40,34 +41,11 @@ const char* const STATUS = "1024";
 const char* const TRANSCRIPT = "1017";
 const char* const CHAT_INPUT = "1006";
 
-std::string Quoted(const std::string& argument)
-{
-    return "\"" + argument + "\"";
-}
-
-int Int32At(const std::vector<unsigned char>& bytes, size_t offset)
-{
-    return static_cast<int>(bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
-                            static_cast<unsigned>(bytes[offset + 3]) << 24);
-}
-
-std::string TextAt(const std::vector<unsigned char>& bytes, size_t offset)
-{
-    return std::string(reinterpret_cast<const char*>(&bytes[offset]));
-}
-
 class Player {
 public:
     explicit Player(const std::string& name) : name_(name), folder_(false)
     {
-        EXPECT_TRUE(CopyFileOver(HostPath(HOLLAGRIN_LOOPBACK_EXE), folder_.File("Hollagrin.exe")));
-        EXPECT_TRUE(CopyFileOver(StandinGamePath(), folder_.File("quarv.exe")));
-        std::string line = Quoted(folder_.File("Hollagrin.exe"));
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        EXPECT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder_.Path().c_str(),
-                                   &startup, &process_))
-            << GetLastError();
+        EXPECT_TRUE(StartWizardIn(HOLLAGRIN_LOOPBACK_EXE, folder_, &process_)) << GetLastError();
     }
 
     ~Player()
@@ -85,37 +63,7 @@ public:
     // printed.
     DWORD Drive(std::initializer_list<std::string> commands, std::string* output = nullptr) const
     {
-        TempFolder scratch(false);
-        std::string outputFile = scratch.File("driver.out");
-        SECURITY_ATTRIBUTES inherit = {};
-        inherit.nLength = sizeof inherit;
-        inherit.bInheritHandle = TRUE;
-        HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        std::string line = Quoted(HostPath(WIZARD_DRIVER_EXE)) + " --pid " + std::to_string(process_.dwProcessId);
-        for (const std::string& command : commands)
-            line += " " + Quoted(command);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out;
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        PROCESS_INFORMATION driver = {};
-        DWORD code = ~0u;
-        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &driver)) {
-            if (WaitForSingleObject(driver.hProcess, 120000) == WAIT_OBJECT_0)
-                GetExitCodeProcess(driver.hProcess, &code);
-            else
-                TerminateProcess(driver.hProcess, 1);
-            CloseHandle(driver.hThread);
-            CloseHandle(driver.hProcess);
-        }
-        CloseHandle(out);
-        if (output) {
-            std::vector<unsigned char> bytes = ReadFileBytes(outputFile);
-            *output = std::string(bytes.begin(), bytes.end());
-        }
-        return code;
+        return RunWizardDriver("--pid " + std::to_string(process_.dwProcessId), commands, output);
     }
 
     // The lines of the Internet list as the player sees them now.
@@ -154,10 +102,7 @@ public:
 
     DWORD ExitCode() const
     {
-        DWORD code = ~0u;
-        if (WaitForSingleObject(process_.hProcess, PROCESS_END_MS) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process_.hProcess, &code);
-        return code;
+        return ExitCodeWithin(process_.hProcess, PROCESS_END_MS);
     }
 
 private:

@@ -5,11 +5,17 @@
 add_executable(wizard_driver wizard_driver.cpp)
 target_link_libraries(wizard_driver PRIVATE user32 gdi32 comctl32 psapi)
 
+# Starting wizards in players' folders and driving them, for every whole-program test of the wizard.
+add_library(wizard_run STATIC wizard_run.cpp)
+target_include_directories(wizard_run PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(wizard_run PUBLIC test_support)
+target_compile_definitions(wizard_run PRIVATE WIZARD_DRIVER_EXE="$<TARGET_FILE:wizard_driver>")
+add_dependencies(wizard_run wizard_driver)
+
 add_executable(wizard_e2e_tests wizard_e2e_tests.cpp)
-target_link_libraries(wizard_e2e_tests PRIVATE test_support wizard_ports gtest_main)
+target_link_libraries(wizard_e2e_tests PRIVATE wizard_run wizard_ports gtest_main)
 target_compile_definitions(wizard_e2e_tests PRIVATE
   HOLLAGRIN_EXE="$<TARGET_FILE:Hollagrin>"
-  WIZARD_DRIVER_EXE="$<TARGET_FILE:wizard_driver>"
   KESTRUNE_EXE="$<TARGET_FILE:Kestrune>"
   KESTRUNE_DEFAULT_OPTIONS="${QUARV_DIST_DIR}/defoptions.bin"
   LAUNCHER_DRIVER_EXE="$<TARGET_FILE:launcher_driver>")

@@ -15,6 +15,7 @@
 #include "message_box_watcher.h"
 #include "test_support.h"
 #include "wizard_ports.h"
+#include "wizard_run.h"
 
 namespace {
 
@@ -39,17 +40,6 @@ struct Player {
     PROCESS_INFORMATION process;
 };
 
-int Int32At(const std::vector<unsigned char>& bytes, size_t offset)
-{
-    return static_cast<int>(bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
-                            static_cast<unsigned>(bytes[offset + 3]) << 24);
-}
-
-std::string TextAt(const std::vector<unsigned char>& bytes, size_t offset)
-{
-    return std::string(reinterpret_cast<const char*>(&bytes[offset]));
-}
-
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -65,11 +55,6 @@ int Count(const std::vector<std::string>& lines, const std::string& line)
     for (const std::string& l : lines)
         count += l == line;
     return count;
-}
-
-std::string Quoted(const std::string& argument)
-{
-    return "\"" + argument + "\"";
 }
 
 class WizardRunTest : public ::testing::Test {
@@ -89,15 +74,7 @@ protected:
     {
         player->name = name;
         player->folder.reset(new TempFolder(false));
-        ASSERT_TRUE(CopyFileOver(HostPath(HOLLAGRIN_EXE), player->folder->File("Hollagrin.exe")));
-        ASSERT_TRUE(CopyFileOver(StandinGamePath(), player->folder->File("quarv.exe")));
-        std::string line = Quoted(player->folder->File("Hollagrin.exe"));
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        player->process = PROCESS_INFORMATION();
-        ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   player->folder->Path().c_str(), &startup, &player->process))
-            << GetLastError();
+        ASSERT_TRUE(StartWizardIn(HOLLAGRIN_EXE, *player->folder, &player->process)) << GetLastError();
         players_.push_back(player);
     }
 
@@ -105,51 +82,12 @@ protected:
     // what it printed.
     static DWORD Drive(const Player& player, std::initializer_list<std::string> commands, std::string* output = nullptr)
     {
-        return RunDriver("--pid " + std::to_string(player.process.dwProcessId), commands, output);
-    }
-
-    static DWORD RunDriver(const std::string& options, std::initializer_list<std::string> commands,
-                           std::string* output = nullptr)
-    {
-        TempFolder scratch(false);
-        std::string outputFile = scratch.File("driver.out");
-        SECURITY_ATTRIBUTES inherit = {};
-        inherit.nLength = sizeof inherit;
-        inherit.bInheritHandle = TRUE;
-        HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        std::string line = Quoted(HostPath(WIZARD_DRIVER_EXE)) + " " + options;
-        for (const std::string& command : commands)
-            line += " " + Quoted(command);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out;
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        PROCESS_INFORMATION process = {};
-        DWORD code = ~0u;
-        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-            if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
-                GetExitCodeProcess(process.hProcess, &code);
-            else
-                TerminateProcess(process.hProcess, 1);
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-        CloseHandle(out);
-        if (output) {
-            std::vector<unsigned char> bytes = ReadFileBytes(outputFile);
-            *output = std::string(bytes.begin(), bytes.end());
-        }
-        return code;
+        return RunWizardDriver("--pid " + std::to_string(player.process.dwProcessId), commands, output);
     }
 
     static DWORD ExitCode(const Player& player)
     {
-        DWORD code = ~0u;
-        if (WaitForSingleObject(player.process.hProcess, PROCESS_END_MS) == WAIT_OBJECT_0)
-            GetExitCodeProcess(player.process.hProcess, &code);
-        return code;
+        return ExitCodeWithin(player.process.hProcess, PROCESS_END_MS);
     }
 
     static std::string Transcript(const Player& player)
@@ -287,7 +225,7 @@ TEST_F(WizardRunTest, TheLaunchersMultiPlayerStartOpensTheWizardAndCancelWritesN
         CloseHandle(h);
 
     // The launcher has ended; the wizard it started shows its sheet on the host/join page.
-    EXPECT_EQ(0u, RunDriver("", {"page", "1", "cancel", "gone"}));
+    EXPECT_EQ(0u, RunWizardDriver("", {"page", "1", "cancel", "gone"}));
     EXPECT_TRUE(FileExists(folder.File("options.bin")));
     EXPECT_FALSE(FileExists(folder.File("netoptions.bin")));
     EXPECT_FALSE(FileExists(folder.File("quarv.exe.ran")));
