@@ -115,10 +115,7 @@ bool InitializeClient(const char* szAddress, int nPort, char* szError)
 {
     StopServer(false);
     StopClient();
-    DiscardMessages(LobbyInbox);
-    DiscardMessages(LobbyOutbox);
-    DiscardMessages(HostIncoming);
-    DiscardMessages(HostBroadcast);
+    DiscardAllMessages();
     if (!StartNetworking(szError))
         return false;
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

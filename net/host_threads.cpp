@@ -217,10 +217,7 @@ bool InitializeServer(int nPort, int nMaxPlayers, char* szError)
         return true;
     StopClient();
     StopServer(false);
-    DiscardMessages(LobbyInbox);
-    DiscardMessages(LobbyOutbox);
-    DiscardMessages(HostIncoming);
-    DiscardMessages(HostBroadcast);
+    DiscardAllMessages();
     if (!StartNetworking(szError))
         return false;
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

@@ -86,8 +86,20 @@ void MoveMessages(MessageQueue& from, MessageQueue& to)
         PushMessage(to, PopMessage(from));
 }
 
+namespace {
+
 void DiscardMessages(MessageQueue& queue)
 {
     while (!IsQueueEmpty(queue))
         std::free(PopMessage(queue).pData);
+}
+
+}  // namespace
+
+void DiscardAllMessages()
+{
+    DiscardMessages(LobbyInbox);
+    DiscardMessages(LobbyOutbox);
+    DiscardMessages(HostIncoming);
+    DiscardMessages(HostBroadcast);
 }

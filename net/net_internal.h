@@ -14,7 +14,8 @@ struct MessageQueue {
 };
 
 void MoveMessages(MessageQueue& from, MessageQueue& to);
-void DiscardMessages(MessageQueue& queue);
+// Empties every queue, so that one lobby session leaves nothing behind for the next.
+void DiscardAllMessages();
 
 // Shared state. Each socket has one owner thread that receives on it and is the only one to
 // close it; other threads end a connection by setting its cancel event. Winsock reuses
