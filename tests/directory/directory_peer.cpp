@@ -1,5 +1,7 @@
 #include "directory_peer.h"
 
+#include "loopback_peer.h"
+
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -10,16 +12,6 @@ namespace {
 
 // Long enough for any wizard under test to act; short enough that a broken test ends.
 const DWORD PEER_WAIT_MS = 30000;
-
-bool WaitReadable(SOCKET s, DWORD dwMs)
-{
-    fd_set readable = {};
-    FD_SET(s, &readable);
-    timeval tv = {};
-    tv.tv_sec = static_cast<long>(dwMs / 1000);
-    tv.tv_usec = static_cast<long>((dwMs % 1000) * 1000);
-    return select(0, &readable, nullptr, nullptr, &tv) > 0;
-}
 
 // The body length a request announces; 0 without one.
 size_t AnnouncedBody(const std::string& header)
@@ -37,14 +29,7 @@ DirectoryPeer::DirectoryPeer(std::string reply) : reply_(std::move(reply))
 {
     WSADATA wsaData = {};
     WSAStartup(MAKEWORD(2, 2), &wsaData);
-    listen_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = inet_addr("127.0.0.1");
-    int size = sizeof address;
-    if (listen_ != INVALID_SOCKET && bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        listen(listen_, 8) == 0 && getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port_ = ntohs(address.sin_port);
+    listen_ = ListenOn("127.0.0.1", 8, &port_);
     thread_ = std::thread(&DirectoryPeer::Serve, this);
 }
 

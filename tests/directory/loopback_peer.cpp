@@ -10,6 +10,8 @@ namespace {
 // Long enough for any client under test to act; short enough that a broken test ends.
 const DWORD PEER_WAIT_MS = 30000;
 
+}  // namespace
+
 bool WaitReadable(SOCKET s, DWORD dwMs)
 {
     fd_set readable = {};
@@ -20,7 +22,7 @@ bool WaitReadable(SOCKET s, DWORD dwMs)
     return select(0, &readable, nullptr, nullptr, &tv) > 0;
 }
 
-SOCKET ListenOn(const char* szAddress, int* pnPort)
+SOCKET ListenOn(const char* szAddress, int nBacklog, int* pnPort)
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address = {};
@@ -28,21 +30,21 @@ SOCKET ListenOn(const char* szAddress, int* pnPort)
     address.sin_addr.s_addr = inet_addr(szAddress);
     int nSize = sizeof address;
     if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(s, 1) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &nSize) != 0) {
+        listen(s, nBacklog) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &nSize) != 0) {
+        if (s != INVALID_SOCKET)
+            closesocket(s);
         return INVALID_SOCKET;
     }
     *pnPort = ntohs(address.sin_port);
     return s;
 }
 
-}  // namespace
-
 LoopbackPeer::LoopbackPeer(std::string reply, PeerEnding ending, size_t nBodyBytes, const char* szAddress)
     : reply_(std::move(reply)), ending_(ending), bodyBytes_(nBodyBytes)
 {
     WSADATA wsaData = {};
     WSAStartup(MAKEWORD(2, 2), &wsaData);
-    listen_ = ListenOn(szAddress, &port_);
+    listen_ = ListenOn(szAddress, 1, &port_);
     thread_ = std::thread(&LoopbackPeer::Serve, this);
 }
 

@@ -6,6 +6,12 @@
 #include <string>
 #include <thread>
 
+// Whether a byte (or the peer's end) can be read from s within dwMs.
+bool WaitReadable(SOCKET s, DWORD dwMs);
+// A socket listening on the address at a port of the system's choosing, which goes into
+// *pnPort; INVALID_SOCKET when that fails.
+SOCKET ListenOn(const char* szAddress, int nBacklog, int* pnPort);
+
 enum class PeerEnding {
     Close,    // send the reply, then close
     Silent,   // send the reply, then say nothing more until the client goes away
