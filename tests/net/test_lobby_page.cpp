@@ -1,8 +1,7 @@
 #include "test_lobby_page.h"
 
+#include "lobby_bytes.h"
 #include "net.h"
-
-#include <cstdlib>
 
 namespace {
 const UINT WM_RUN_WORK = WM_APP + 1;
@@ -68,14 +67,8 @@ void TestLobbyPage::Drain()
     ++wakes_;
     if (GetCurrentThreadId() != threadId_)
         foreignDrain_ = true;
-    while (!IsQueueEmpty(LobbyInbox)) {
-        NetMessage message = PopMessage(LobbyInbox);
-        PageMessage copy = {message.nType, Bytes()};
-        if (message.nLength > 0)
-            copy.payload.assign(message.pData, message.pData + message.nLength);
-        std::free(message.pData);
-        messages_.push_back(copy);
-    }
+    std::vector<PageMessage> taken = TakeInbox();
+    messages_.insert(messages_.end(), taken.begin(), taken.end());
 }
 
 std::vector<PageMessage> TestLobbyPage::Messages()
