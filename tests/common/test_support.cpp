@@ -113,3 +113,15 @@ bool WaitForFile(const std::string& path, DWORD timeoutMs)
     }
     return true;
 }
+
+ULONGLONG ProcessorTimeMs()
+{
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    ULARGE_INTEGER k = {}, u = {};
+    k.LowPart = kernel.dwLowDateTime;
+    k.HighPart = kernel.dwHighDateTime;
+    u.LowPart = user.dwLowDateTime;
+    u.HighPart = user.dwHighDateTime;
+    return (k.QuadPart + u.QuadPart) / 10000;
+}

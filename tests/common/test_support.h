@@ -35,3 +35,6 @@ bool CopyFileOver(const std::string& from, const std::string& to);
 // Polls until the file exists, for programs that are started but not waited for.
 bool WaitForFile(const std::string& path, DWORD timeoutMs);
 void RemoveTree(const std::string& path);
+
+// Processor time (kernel and user) this process has used so far, in milliseconds.
+ULONGLONG ProcessorTimeMs();

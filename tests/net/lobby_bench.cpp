@@ -5,6 +5,7 @@
 // Each process has a hidden window that stands in for its lobby page and drains LobbyInbox
 // when woken, as the wizard's pages do.
 #include "net.h"
+#include "test_support.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,18 +35,6 @@ double Now()
     LARGE_INTEGER counter = {};
     QueryPerformanceCounter(&counter);
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-ULONGLONG ProcessorMs()
-{
-    FILETIME created = {}, exited = {}, kernel = {}, user = {};
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k = {}, u = {};
-    k.LowPart = kernel.dwLowDateTime;
-    k.HighPart = kernel.dwHighDateTime;
-    u.LowPart = user.dwLowDateTime;
-    u.HighPart = user.dwHighDateTime;
-    return (k.QuadPart + u.QuadPart) / 10000;
 }
 
 // A client's line: "c<player>-><sequence> <time sent in ms>\r\n".
@@ -144,9 +133,9 @@ int RunHost(int port, int idleSeconds, const char* resultPath)
     if (!PumpUntil([] { return CountConnectedClients() == CLIENTS; }, 60000))
         return 3;
     PumpUntil([] { return false; }, 1000);  // the join notices go out
-    ULONGLONG before = ProcessorMs();
+    ULONGLONG before = ProcessorTimeMs();
     PumpUntil([] { return false; }, idleSeconds * 1000);
-    ULONGLONG idleProcessor = ProcessorMs() - before;
+    ULONGLONG idleProcessor = ProcessorTimeMs() - before;
     PushMessage(LobbyOutbox, Line(MSG_CHAT, "host->GO\r\n"));
     PumpUntil([] { return CountConnectedClients() == 0; }, 180000);
     ShutdownNetworking();

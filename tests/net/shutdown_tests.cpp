@@ -21,18 +21,6 @@ std::string HostLine(int i)
     return "host->last words " + std::to_string(i);
 }
 
-ULONGLONG ProcessorMs()
-{
-    FILETIME created = {}, exited = {}, kernel = {}, user = {};
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k = {}, u = {};
-    k.LowPart = kernel.dwLowDateTime;
-    k.HighPart = kernel.dwHighDateTime;
-    u.LowPart = user.dwLowDateTime;
-    u.HighPart = user.dwHighDateTime;
-    return (k.QuadPart + u.QuadPart) / 10000;
-}
-
 bool ThreeClients()
 {
     return CountConnectedClients() == 3;
@@ -54,11 +42,11 @@ int RunHost(int port, const char* resultPath)
     for (int i = 0; i < HOST_LINES; ++i)
         PushMessage(LobbyOutbox, ChatMessage(MSG_CHAT, HostLine(i)));
     PushMessage(LobbyOutbox, StartMessage());
-    ULONGLONG processorBefore = ProcessorMs();
+    ULONGLONG processorBefore = ProcessorTimeMs();
     DWORD start = GetTickCount();
     ShutdownNetworking();
     DWORD wall = GetTickCount() - start;
-    ULONGLONG processor = ProcessorMs() - processorBefore;
+    ULONGLONG processor = ProcessorTimeMs() - processorBefore;
     FILE* result = std::fopen(resultPath, "w");
     if (!result)
         return 5;
