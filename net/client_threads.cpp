@@ -12,20 +12,6 @@ HANDLE g_hSendThread;
 const DWORD OUTBOX_POLL_MS = 50;
 const DWORD THREAD_END_MS = LOBBY_SEND_TIMEOUT_MS + 1000;
 
-// The page reads these payloads as a player number or as text: a record that does not
-// have the shape its type promises is skipped rather than handed on.
-bool IsWellFormed(const NetMessage& message)
-{
-    switch (message.nType) {
-    case MSG_PLAYER_ID:
-    case MSG_PLAYER_JOINED:
-    case MSG_PLAYER_LEFT:
-        return message.nLength == 4;
-    default:
-        return !IsChatType(message.nType) || message.nLength > 0;
-    }
-}
-
 unsigned __stdcall ClientReceiveThread(void* argument)
 {
     char readAhead[RECEIVE_BUFFER_SIZE];
@@ -34,12 +20,11 @@ unsigned __stdcall ClientReceiveThread(void* argument)
                          0, 0};
     NetMessage message = {};
     while (receiver.hDone && !g_bStopNetwork && ReceiveNetMessage(receiver, &message)) {
-        if (!IsWellFormed(message)) {
+        // The page reads these payloads as a player number or as text.
+        if (!KeepFromHost(message)) {
             std::free(message.pData);
             continue;
         }
-        if (IsChatType(message.nType))
-            TerminateChatText(message);
         int* target = g_pPlayerIdTarget;
         if (message.nType == MSG_PLAYER_ID && target)
             *target = GetInt32(message.pData);

@@ -2,23 +2,7 @@
 
 #include <mstcpip.h>
 
-#include <cstdlib>
 #include <cstring>
-
-void PutInt32(char* p, int value)
-{
-    unsigned int u = static_cast<unsigned int>(value);
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
-}
-
-int GetInt32(const char* p)
-{
-    unsigned int u = 0;
-    for (int i = 0; i < 4; ++i)
-        u |= static_cast<unsigned int>(static_cast<unsigned char>(p[i])) << (8 * i);
-    return static_cast<int>(u);
-}
 
 // An overlapped receive, so that a cancel event can end the wait without any other thread
 // closing the socket. Returns the byte count, 0 when the peer closed, -1 otherwise.
@@ -86,28 +70,14 @@ bool ReceiveAll(Receiver& receiver, char* buffer, int length, DWORD timeoutMs)
     return true;
 }
 
+static bool ReceiveFrameBytes(void* pReceiver, char* buffer, int length)
+{
+    return ReceiveAll(*static_cast<Receiver*>(pReceiver), buffer, length, INFINITE);
+}
+
 bool ReceiveNetMessage(Receiver& receiver, NetMessage* message)
 {
-    char header[8];
-    if (!ReceiveAll(receiver, header, sizeof header, INFINITE))
-        return false;
-    NetMessage received = {};
-    received.nType = GetInt32(header);
-    received.nLength = GetInt32(header + 4);
-    // The length comes from the peer: never allocate more than the lobby can need.
-    if (received.nLength < 0 || received.nLength > LOBBY_MAX_PAYLOAD)
-        return false;
-    if (received.nLength > 0) {
-        received.pData = static_cast<char*>(std::malloc(received.nLength));
-        if (!received.pData)
-            return false;
-        if (!ReceiveAll(receiver, received.pData, received.nLength, INFINITE)) {
-            std::free(received.pData);
-            return false;
-        }
-    }
-    *message = received;
-    return true;
+    return ReadNetMessage(ReceiveFrameBytes, &receiver, message);
 }
 
 bool SendAll(SOCKET s, const char* data, int length)
@@ -119,20 +89,6 @@ bool SendAll(SOCKET s, const char* data, int length)
             return false;
         done += sent;
     }
-    return true;
-}
-
-bool AddFrame(FrameBatch& batch, const NetMessage& message)
-{
-    int length = message.nLength > 0 ? message.nLength : 0;
-    if (length > FRAME_BATCH_SIZE - 8 - batch.nUsed)
-        return false;
-    char* frame = batch.pData + batch.nUsed;
-    PutInt32(frame, message.nType);
-    PutInt32(frame + 4, message.nLength);
-    if (length > 0)
-        std::memcpy(frame + 8, message.pData, length);
-    batch.nUsed += 8 + length;
     return true;
 }
 

@@ -45,14 +45,10 @@ unsigned __stdcall HostPlayerThread(void* argument)
     PushPlayerNotice(HostIncoming, MSG_PLAYER_JOINED, n);
     NetMessage message = {};
     while (receiver.hDone && !g_bStopNetwork && ReceiveNetMessage(receiver, &message)) {
-        // A client may speak only as itself: anything else it sends (a start signal, player
-        // numbers, somebody else's chat) would act on the other players.
-        if (message.nType == MSG_CHAT + n && message.nLength > 0) {
-            TerminateChatText(message);
+        if (KeepFromClient(n, message))
             PushMessage(HostIncoming, message);
-        } else {
+        else
             std::free(message.pData);
-        }
     }
     if (receiver.hDone)
         CloseHandle(receiver.hDone);

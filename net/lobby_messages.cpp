@@ -2,17 +2,6 @@
 
 #include <cstdlib>
 
-bool IsChatType(int nType)
-{
-    return nType >= MSG_CHAT && nType <= MSG_CHAT_LAST;
-}
-
-void TerminateChatText(NetMessage& message)
-{
-    if (message.nLength > 0)
-        message.pData[message.nLength - 1] = '\0';
-}
-
 void PushPlayerNotice(MessageQueue& queue, int nType, int nPlayer)
 {
     NetMessage notice = {};

@@ -1,5 +1,6 @@
 #pragma once
 // What the files of the lobby networking share with one another and with nobody else.
+#include "lobby_frames.h"
 #include "net.h"
 
 struct QueueNode;
@@ -43,10 +44,6 @@ const DWORD LOBBY_SEND_TIMEOUT_MS = 3000;  // a peer that stops reading is dropp
 const DWORD LOBBY_CONNECT_TIMEOUT_MS = 5000;
 const DWORD LOBBY_HANDSHAKE_TIMEOUT_MS = 5000;
 
-// Wire encoding: every integer is a signed 32-bit little-endian value.
-void PutInt32(char* p, int value);
-int GetInt32(const char* p);
-
 // What a receiving thread waits on: its socket, the event of its overlapped receive and the
 // event that another thread sets to end the connection (may be null). With a read-ahead
 // buffer, one receive can fetch many messages: a relay pass arrives as one burst.
@@ -62,26 +59,13 @@ struct Receiver {
 // Fills the whole buffer, however the bytes arrive. False when the peer closed, an error
 // occurred, the connection was cancelled or the time ran out.
 bool ReceiveAll(Receiver& receiver, char* buffer, int length, DWORD timeoutMs);
-// One framed message. False ends the connection: closed, failed, cancelled, a length outside
-// 0..LOBBY_MAX_PAYLOAD, or no memory for the payload.
+// ReadNetMessage on the receiver's stream, waiting as long as it takes.
 bool ReceiveNetMessage(Receiver& receiver, NetMessage* message);
 bool SendAll(SOCKET s, const char* data, int length);
-// Frames gathered for one send: a relay pass goes out to each client in one piece.
-const int FRAME_BATCH_SIZE = 8 + LOBBY_MAX_PAYLOAD;
-struct FrameBatch {
-    char* pData;  // FRAME_BATCH_SIZE bytes
-    int nUsed;
-};
-// False when the frame does not fit beside what the batch holds. A message that does not
-// fit into an empty batch is longer than any peer accepts and cannot be sent at all.
-bool AddFrame(FrameBatch& batch, const NetMessage& message);
 // Keep-alive, no coalescing delay, and the send time-out.
 void ConfigureLobbySocket(SOCKET s);
 bool ConnectWithin(SOCKET s, const sockaddr_in& address, DWORD timeoutMs);
 
-bool IsChatType(int nType);
-// A chat payload becomes text that ends within its length.
-void TerminateChatText(NetMessage& message);
 void PushPlayerNotice(MessageQueue& queue, int nType, int nPlayer);
 // Waits for a thread to end, within the time given, and forgets its handle.
 void EndThreadHandle(HANDLE* phThread, DWORD timeoutMs);
