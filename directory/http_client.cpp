@@ -1,10 +1,11 @@
 #include "http_client.h"
 
+#include "http_reply.h"
+
 #include <winsock2.h>
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -14,9 +15,6 @@ namespace {
 const DWORD HTTP_CONNECT_TIMEOUT_MS = 5000;
 const DWORD HTTP_RECEIVE_TIMEOUT_MS = 5000;
 const DWORD HTTP_REQUEST_TIMEOUT_MS = 10000;
-// A server list is 5280 bytes; a reply this long is not one, and reading on would only
-// let a broken or hostile server fill our memory.
-const size_t HTTP_MAX_REPLY = 65536;
 
 struct Deadline {
     DWORD dwStart;
@@ -160,33 +158,10 @@ bool ReadReply(SOCKET s, const Deadline& deadline, std::string* pReply)
         if (result == TIMED_OUT) {
             return false;
         }
-        pReply->append(buffer, static_cast<size_t>(nReceived));
-        if (pReply->size() > HTTP_MAX_REPLY) {
+        if (!AddReplyBytes(pReply, buffer, static_cast<size_t>(nReceived))) {
             return false;
         }
     }
-}
-
-// The body is everything after the first empty line; a reply of five bytes or fewer
-// has none.
-char* ExtractBody(const std::string& reply, int* pnBodyLength)
-{
-    if (reply.size() <= 5) {
-        return nullptr;
-    }
-    size_t nHeaderEnd = reply.find("\r\n\r\n");
-    if (nHeaderEnd == std::string::npos) {
-        return nullptr;
-    }
-    size_t nBodyLength = reply.size() - nHeaderEnd - 4;
-    // An empty body is still a body: the caller gets a valid block, never null.
-    char* pBody = static_cast<char*>(std::malloc(nBodyLength > 0 ? nBodyLength : 1));
-    if (pBody == nullptr) {
-        return nullptr;
-    }
-    std::memcpy(pBody, reply.data() + nHeaderEnd + 4, nBodyLength);
-    *pnBodyLength = static_cast<int>(nBodyLength);
-    return pBody;
 }
 
 // Reads and drops the reply, only to let the server finish before the connection closes.

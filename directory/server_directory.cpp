@@ -3,7 +3,6 @@
 #include "http_client.h"
 
 #include <cstdlib>
-#include <cstring>
 
 ServerList g_ServerList = {};
 
@@ -16,14 +15,13 @@ const char* const PUBLISH_PATH = "/cgi-bin/quarvcgi.exe";
 
 ServerList ReadServerListFrom(const char* szHost, int nPort)
 {
-    ServerList list = {};
     int nBodyLength = 0;
     char* pBody = HttpGet(szHost, LIST_PATH, nPort, &nBodyLength);
-    if (pBody != nullptr) {
-        size_t nCopy = static_cast<size_t>(nBodyLength) < sizeof list ? static_cast<size_t>(nBodyLength) : sizeof list;
-        std::memcpy(&list, pBody, nCopy);
-        std::free(pBody);
+    if (pBody == nullptr) {
+        return ServerList();
     }
+    ServerList list = ServerListFromBody(pBody, static_cast<size_t>(nBodyLength));
+    std::free(pBody);
     return list;
 }
 

@@ -39,6 +39,15 @@ struct ServerList {
 static_assert(offsetof(ServerList, aEntries) == 0, "ServerList layout");
 static_assert(sizeof(ServerList) == 5280, "ServerList layout");
 
+// The list a downloaded body holds: its first 5280 bytes, and zero beyond the end of a
+// shorter body.
+inline ServerList ServerListFromBody(const char* pBody, size_t nBodyLength)
+{
+    ServerList list = {};
+    std::memcpy(&list, pBody, nBodyLength < sizeof list ? nBodyLength : sizeof list);
+    return list;
+}
+
 // A text field of a received entry, up to its first NUL or the end of the field: a field
 // from the network need not hold a NUL, and reading on would run into the next field.
 template <size_t N>
