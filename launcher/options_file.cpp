@@ -30,19 +30,22 @@ void SetSliderPosition(HWND dialog, int id, LONG position)
     SendDlgItemMessageA(dialog, id, TBM_SETPOS, TRUE, position);
 }
 
-// A file shorter than one record counts as unreadable: the caller must never see bytes
-// the file did not hold.
 bool ReadRecord(const char* name, GameOptions* options)
 {
     FILE* file = std::fopen(name, "rb");
     if (!file)
         return false;
-    GameOptions record = {};
-    bool complete = std::fread(&record, sizeof record, 1, file) == 1;
+    uint8_t bytes[sizeof(GameOptions)] = {};
+    size_t length = std::fread(bytes, 1, sizeof bytes, file);
     std::fclose(file);
-    if (complete)
-        *options = record;
-    return complete;
+    return DecodeGameOptions(bytes, length, options);
+}
+
+// Checks one button of the group from first to last, unless the record left it to the dialog.
+void CheckGroupButton(HWND dialog, int first, int last, int button)
+{
+    if (button != 0)
+        CheckRadioButton(dialog, first, last, button);
 }
 
 // The record sits in the stream's buffer until it is flushed, so a full disk shows up
@@ -133,38 +136,18 @@ void LoadOptionsToDialog(HWND dialog)
         return;
     }
 
-    CheckRadioButton(dialog, IDC_SINGLE_PLAYER, IDC_MULTI_PLAYER,
-                     options.bSinglePlayer == 1 ? IDC_SINGLE_PLAYER : IDC_MULTI_PLAYER);
-    SetSoundControls(dialog, options.bSoundOn == 1);
-    CheckRadioButton(dialog, IDC_FULL_SCREEN, IDC_WINDOW,
-                     options.bFullScreen == 1 ? IDC_FULL_SCREEN : IDC_WINDOW);
-
-    // Values outside a group's set leave that group as the dialog started it.
-    if (options.dwResolution == 0)
-        CheckRadioButton(dialog, IDC_RES_32BIT, IDC_RES_16BIT, IDC_RES_32BIT);
-    else if (options.dwResolution == 1)
-        CheckRadioButton(dialog, IDC_RES_32BIT, IDC_RES_16BIT, IDC_RES_16BIT);
-
-    if (options.dwDetail == 0)
-        CheckRadioButton(dialog, IDC_DETAIL_SPEED, IDC_DETAIL_QUALITY, IDC_DETAIL_SPEED);
-    else if (options.dwDetail == 1)
-        CheckRadioButton(dialog, IDC_DETAIL_SPEED, IDC_DETAIL_QUALITY, IDC_DETAIL_QUALITY);
-
-    if (options.bMipmapping == 1)
-        CheckRadioButton(dialog, IDC_MIPMAP_ON, IDC_MIPMAP_OFF, IDC_MIPMAP_ON);
-    else if (options.bMipmapping == 0)
-        CheckRadioButton(dialog, IDC_MIPMAP_ON, IDC_MIPMAP_OFF, IDC_MIPMAP_OFF);
-
-    if (options.dwParticles == 0)
-        CheckRadioButton(dialog, IDC_PARTICLES_LOW, IDC_PARTICLES_HIGH, IDC_PARTICLES_LOW);
-    else if (options.dwParticles == 1)
-        CheckRadioButton(dialog, IDC_PARTICLES_LOW, IDC_PARTICLES_HIGH, IDC_PARTICLES_MEDIUM);
-    else if (options.dwParticles == 2)
-        CheckRadioButton(dialog, IDC_PARTICLES_LOW, IDC_PARTICLES_HIGH, IDC_PARTICLES_HIGH);
+    OptionsChoices choices = ChoicesFromOptions(options);
+    CheckRadioButton(dialog, IDC_SINGLE_PLAYER, IDC_MULTI_PLAYER, choices.nGameMode);
+    SetSoundControls(dialog, choices.bSoundOn);
+    CheckRadioButton(dialog, IDC_FULL_SCREEN, IDC_WINDOW, choices.nScreen);
+    CheckGroupButton(dialog, IDC_RES_32BIT, IDC_RES_16BIT, choices.nResolution);
+    CheckGroupButton(dialog, IDC_DETAIL_SPEED, IDC_DETAIL_QUALITY, choices.nDetail);
+    CheckGroupButton(dialog, IDC_MIPMAP_ON, IDC_MIPMAP_OFF, choices.nMipmapping);
+    CheckGroupButton(dialog, IDC_PARTICLES_LOW, IDC_PARTICLES_HIGH, choices.nParticles);
 
     // The sliders clamp a stored volume outside their range to the nearest end.
-    SetSliderPosition(dialog, IDC_SOUND_SLIDER, options.lSoundVolume);
-    SetSliderPosition(dialog, IDC_MUSIC_SLIDER, options.lMusicVolume);
+    SetSliderPosition(dialog, IDC_SOUND_SLIDER, choices.lSoundVolume);
+    SetSliderPosition(dialog, IDC_MUSIC_SLIDER, choices.lMusicVolume);
 }
 
 void ReadOptionsFile(GameOptions* options)
