@@ -98,6 +98,9 @@ std::vector<WaveCase> Cases()
          "Could not read Wave Data", ""},
         {"data size of 4 GB", Riff("WAVE", fmt + Chunk("data", kSamples, 0xFFFFFFF0)), "Could not read Wave Data",
          ""},
+        // 8 bytes of header and a padded size of 2^32 - 8 lead a 32-bit search back to where it started.
+        {"chunk size that leads the search for data back to itself",
+         Riff("WAVE", fmt + Chunk("junk", "", 0xFFFFFFF8) + data), "Wave file has no data", ""},
     };
 }
 
