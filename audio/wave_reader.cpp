@@ -1,29 +1,22 @@
 #include "wave_reader.h"
 
-#include <new>
+#include "wave_content.h"
 
 namespace {
 
-const WORD kPcmTag = 1;
-// The format chunk is read as a WAVEFORMATEX, extra-size field included.
-const LONG kFormatBytes = 18;
-static_assert(sizeof(WAVEFORMATEX) == kFormatBytes, "the format is read in one piece");
-static_assert(sizeof(PCMWAVEFORMAT) == 16, "the PCM record is the format without its extra size");
+const LONG kFurthestPosition = 0x7FFFFFFF;
 
-bool Fail(HMMIO file, const char* message)
+// The file's bytes through the multimedia file functions, which take signed 32-bit
+// positions and counts.
+uint32_t ReadFromFile(void* pContext, uint64_t nOffset, void* pBuffer, uint32_t nLength)
 {
-    if (file)
-        mmioClose(file, 0);
-    MessageBoxA(nullptr, message, nullptr, MB_OK);
-    return false;
-}
-
-// The bytes the file really holds from the current position on.
-LONG BytesLeft(HMMIO file, LONG position)
-{
-    LONG end = mmioSeek(file, 0, SEEK_END);
-    mmioSeek(file, position, SEEK_SET);
-    return end < position ? 0 : end - position;
+    HMMIO file = static_cast<HMMIO>(pContext);
+    if (nOffset > static_cast<uint64_t>(kFurthestPosition) || nLength > static_cast<uint32_t>(kFurthestPosition))
+        return 0;
+    if (mmioSeek(file, static_cast<LONG>(nOffset), SEEK_SET) != static_cast<LONG>(nOffset))
+        return 0;
+    LONG read = mmioRead(file, static_cast<HPSTR>(pBuffer), static_cast<LONG>(nLength));
+    return read < 0 ? 0 : static_cast<uint32_t>(read);
 }
 
 }
@@ -31,55 +24,28 @@ LONG BytesLeft(HMMIO file, LONG position)
 bool ReadWaveFile(const char* fileName, WaveData& wave)
 {
     HMMIO file = mmioOpenA(const_cast<char*>(fileName), nullptr, MMIO_ALLOCBUF | MMIO_READ);
-    if (!file)
-        return Fail(nullptr, "Error Loading Wave File");
-
-    MMCKINFO riff = {};
-    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-    if (mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) != 0)
-        return Fail(file, "Error Loading wave file header");
-
-    // Flags 0 enter whichever sub-chunk comes first: a file that does not start with
-    // its format chunk is then refused by the format check below.
-    MMCKINFO chunk = {};
-    chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    if (mmioDescend(file, &chunk, &riff, 0) != 0)
-        return Fail(file, "Error Loading Wave file header");
-
-    WAVEFORMATEX format = {};
-    if (mmioRead(file, reinterpret_cast<HPSTR>(&format), kFormatBytes) < kFormatBytes)
-        return Fail(file, "Error reading Wave Format");
-    if (format.wFormatTag != kPcmTag)
-        return Fail(file, "Not a valid Wave Format");
-
-    if (mmioAscend(file, &chunk, 0) != 0)
-        return Fail(file, "Unable to Ascend");
-
-    chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
-    if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) != 0)
-        return Fail(file, "Wave file has no data");
-
-    // The size field is checked against the file before anything is allocated, so a
-    // damaged header cannot make us ask for gigabytes.
-    if (chunk.cksize > static_cast<DWORD>(BytesLeft(file, static_cast<LONG>(chunk.dwDataOffset))))
-        return Fail(file, "Could not read Wave Data");
-    std::unique_ptr<BYTE[]> samples(new (std::nothrow) BYTE[chunk.cksize]);
-    if (!samples)
-        return Fail(file, "Could not read Wave Data");
-    LONG read = mmioRead(file, reinterpret_cast<HPSTR>(samples.get()), static_cast<LONG>(chunk.cksize));
-    if (read < 0 || static_cast<DWORD>(read) != chunk.cksize)
-        return Fail(file, "Could not read Wave Data");
-
+    if (!file) {
+        MessageBoxA(nullptr, "Error Loading Wave File", nullptr, MB_OK);
+        return false;
+    }
+    LONG end = mmioSeek(file, 0, SEEK_END);
+    WaveSource source = {file, end < 0 ? 0u : static_cast<uint64_t>(end), ReadFromFile};
+    WaveContent content = {};
+    const char* failure = ReadWaveContent(source, &content);
     mmioClose(file, 0);
+    if (failure) {
+        MessageBoxA(nullptr, failure, nullptr, MB_OK);
+        return false;
+    }
 
     wave.format = {};
     wave.format.wf.wFormatTag = WAVE_FORMAT_PCM;
-    wave.format.wf.nChannels = format.nChannels;
-    wave.format.wf.nSamplesPerSec = format.nSamplesPerSec;
-    wave.format.wf.nAvgBytesPerSec = format.nAvgBytesPerSec;
-    wave.format.wf.nBlockAlign = format.nBlockAlign;
-    wave.format.wBitsPerSample = format.wBitsPerSample;
-    wave.samples = std::move(samples);
-    wave.sampleBytes = chunk.cksize;
+    wave.format.wf.nChannels = content.nChannels;
+    wave.format.wf.nSamplesPerSec = content.nSamplesPerSec;
+    wave.format.wf.nAvgBytesPerSec = content.nAvgBytesPerSec;
+    wave.format.wf.nBlockAlign = content.nBlockAlign;
+    wave.format.wBitsPerSample = content.wBitsPerSample;
+    wave.samples = std::move(content.samples);
+    wave.sampleBytes = content.nSampleBytes;
     return true;
 }

@@ -81,6 +81,8 @@ std::vector<WaveCase> Cases()
          kSamples},
         {"odd-sized chunk before data", Riff("WAVE", fmt + Chunk("junk", "xyz") + data), nullptr, kSamples},
         {"zero-length data chunk", Riff("WAVE", fmt + Chunk("data", "")), nullptr, ""},
+        {"RIFF size left unknown (2^32 - 1), as a writer to a stream leaves it",
+         Chunk("RIFF", "WAVE" + fmt + data, 0xFFFFFFFF), nullptr, kSamples},
         {"missing file", "", "Error Loading Wave File", ""},
         {"not RIFF at all", "This is a text file, not a sound.\r\n", "Error Loading wave file header", ""},
         {"RIFF of another form type", Riff("AVI ", fmt + data), "Error Loading wave file header", ""},
