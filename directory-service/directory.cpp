@@ -3,50 +3,122 @@
 #include "log.h"
 #include "publication.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
 
 namespace {
 
-Clock::duration Seconds(double seconds)
+// How long a store that failed is left alone before the probe loops ask it again.
+const StoreTime STORE_RETRY_MS = 1000;
+// The longest the probe loops go without asking the store for due hosts: hosts published
+// through another instance that died before probing them, and leases of dead instances,
+// are found within this.
+const StoreTime CLAIM_POLL_MS = 1000;
+const StoreTime PUBLICATION_WINDOW_MS = 60 * 1000;
+// An instance that has not read the store's changes for this long reads everything again.
+const StoreTime KEEP_REMOVED_MS = 10 * 60 * 1000;
+
+StoreTime Millis(WallClock::time_point when)
 {
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+}
+
+StoreTime Millis(double seconds)
+{
+    return static_cast<StoreTime>(seconds * 1000);
+}
+
+WallClock::time_point FromMillis(StoreTime millis)
+{
+    return WallClock::time_point(std::chrono::duration_cast<WallClock::duration>(std::chrono::milliseconds(millis)));
+}
+
+std::string MakeOwner()
+{
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    std::random_device random;
+    char name[512] = {};
+    std::snprintf(name, sizeof name, "%s/%d/%08x", host, static_cast<int>(getpid()), random());
+    return name;
 }
 
 }  // namespace
 
 Directory::Directory(const ServiceSettings& settings, DirectoryStore& store)
-    : settings_(settings), store_(store),
-      limiter_(static_cast<size_t>(settings.publicationsPerMinute), std::chrono::minutes(1))
+    : settings_(settings), store_(store), owner_(MakeOwner()),
+      pages_(std::make_shared<const ListPages>(ListPages{0, std::vector<ServerList>(1, ServerList())}))
 {
 }
 
-bool Directory::Load(Clock::time_point now)
+bool Directory::Sync()
 {
-    std::vector<StoredListing> stored;
-    if (!store_.LoadAll(&stored)) {
+    std::lock_guard<std::mutex> syncLock(syncMutex_);
+    int64_t version = version_;
+    bool full = false;
+    std::vector<StoredHost> changed;
+    std::vector<int64_t> removed;
+    if (!store_.ReadChanges(&version, &full, &changed, &removed)) {
         return false;
     }
+    if (version == version_ && !full) {
+        return true;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
-    size_t index = 0;
-    for (const StoredListing& s : stored) {
-        Listing listing = {s.address, s.port, s.entry, s.verified, s.failures, false, now};
-        AddListing(s.id, listing);
-        // Spread the first round, so that a restart with many hosts does not probe them all at once.
-        Clock::time_point when = s.verified ? now + Seconds(settings_.probeInterval * index / stored.size()) : now;
-        Schedule(s.id, &listings_[s.id], when);
-        ++index;
+    version_ = version;
+    bool listChanged = false;
+    if (full) {
+        listChanged = listed_ != 0;
+        hosts_.clear();
+    }
+    for (int64_t id : removed) {
+        auto known = hosts_.find(id);
+        if (known != hosts_.end()) {
+            listChanged = listChanged || known->second.listed;
+            hosts_.erase(known);
+        }
+    }
+    for (const StoredHost& host : changed) {
+        auto known = hosts_.find(host.id);
+        if (known == hosts_.end()) {
+            listChanged = listChanged || host.listed;
+            hosts_.emplace(host.id, host);
+            continue;
+        }
+        StoredHost& held = known->second;
+        listChanged = listChanged || held.listed != host.listed ||
+                      (host.listed && std::memcmp(&held.entry, &host.entry, sizeof host.entry) != 0);
+        held = host;
+    }
+    if (listChanged) {
+        RebuildPages();
     }
     return true;
 }
 
-bool Directory::AdmitPublication(const std::string& source, Clock::time_point now)
+void Directory::Tidy(WallClock::time_point now)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return limiter_.Allow(source, now);
+    if (!store_.Tidy(Millis(now), PUBLICATION_WINDOW_MS, KEEP_REMOVED_MS)) {
+        Log("cannot tidy the store: %s", store_.LastError().c_str());
+    }
+}
+
+Admission Directory::AdmitPublication(const std::string& source, WallClock::time_point now)
+{
+    bool admitted = false;
+    if (!store_.AdmitPublication(source, Millis(now), Limits(), &admitted)) {
+        return Admission::StoreUnavailable;
+    }
+    return admitted ? Admission::Admitted : Admission::TooMany;
 }
 
 PublishResult Directory::Publish(const std::string& source, const unsigned char* body, size_t size,
-                                 Clock::time_point now, std::string* reason)
+                                 WallClock::time_point now, std::string* reason)
 {
     ServerEntry entry = {};
     if (!ParsePublication(body, size, &entry, reason)) {
@@ -54,102 +126,114 @@ PublishResult Directory::Publish(const std::string& source, const unsigned char*
     }
     SetEntryText(entry.szAddress, source.c_str());
 
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto known = idByHost_.find(std::make_pair(source, static_cast<int>(entry.nPort)));
-    if (known != idByHost_.end()) {
-        Listing& listing = listings_[known->second];
-        if (!store_.UpdateEntry(known->second, entry)) {
-            *reason = store_.LastError();
-            return PublishResult::StoreFailed;
-        }
-        listing.entry = entry;
-        // A host that is not listed yet says it is up now: no need to wait for its next try.
-        if (!listing.verified && !listing.probing) {
-            Schedule(known->second, &listing, now);
-            wake_.notify_all();
-        }
-        Log("refreshed %s:%d \"%s\"", source.c_str(), entry.nPort, EntryText(entry.szName).c_str());
-        return PublishResult::Refreshed;
+    StoredPublication stored = StoredPublication::Added;
+    if (!store_.Publish(source, entry, Limits(), Millis(now), &stored)) {
+        *reason = store_.LastError();
+        return PublishResult::StoreUnavailable;
     }
-    auto held = entriesByAddress_.find(source);
-    if (held != entriesByAddress_.end() && held->second >= settings_.entriesPerAddress) {
+    switch (stored) {
+    case StoredPublication::AddressFull:
         *reason = "address holds " + std::to_string(settings_.entriesPerAddress) + " entries already";
         return PublishResult::AddressFull;
-    }
-    if (listings_.size() >= settings_.maxEntries) {
+    case StoredPublication::DirectoryFull:
         *reason = "directory holds " + std::to_string(settings_.maxEntries) + " entries already";
         return PublishResult::DirectoryFull;
+    case StoredPublication::Added:
+        Log("published %s:%d \"%s\", probing it before listing", source.c_str(), entry.nPort,
+            EntryText(entry.szName).c_str());
+        break;
+    case StoredPublication::Refreshed:
+        Log("refreshed %s:%d \"%s\"", source.c_str(), entry.nPort, EntryText(entry.szName).c_str());
+        break;
     }
-    int64_t id = 0;
-    if (!store_.Insert(source, entry.nPort, entry, &id)) {
-        *reason = store_.LastError();
-        return PublishResult::StoreFailed;
-    }
-    AddListing(id, Listing{source, entry.nPort, entry, false, 0, false, now});
-    Schedule(id, &listings_[id], now);
-    wake_.notify_all();
-    Log("published %s:%d \"%s\", probing it before listing", source.c_str(), entry.nPort,
-        EntryText(entry.szName).c_str());
-    return PublishResult::Added;
+    // A new host, or one not listed yet that says it is up now, is due for a probe at once.
+    WakeProbers();
+    Sync();
+    return stored == StoredPublication::Added ? PublishResult::Added : PublishResult::Refreshed;
+}
+
+std::shared_ptr<const ListPages> Directory::Pages() const
+{
+    return std::atomic_load(&pages_);
 }
 
 ServerList Directory::NextList()
 {
-    ServerList list = {};
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (listed_.size() <= static_cast<size_t>(SERVER_LIST_ENTRIES)) {
-        int slot = 0;
-        for (int64_t id : listed_) {
-            list.aEntries[slot++] = listings_[id].entry;
-        }
-        return list;
-    }
-    auto it = listed_.lower_bound(rotationNext_);
-    for (int slot = 0; slot < SERVER_LIST_ENTRIES; ++slot) {
-        if (it == listed_.end()) {
-            it = listed_.begin();
-        }
-        list.aEntries[slot] = listings_[*it].entry;
-        rotationNext_ = *it + 1;
-        ++it;
-    }
-    return list;
+    std::shared_ptr<const ListPages> pages = Pages();
+    return pages->pages[NextRotationStep() % pages->pages.size()];
 }
 
-std::vector<ProbeTarget> Directory::TakeDueProbes(Clock::time_point now, size_t max)
+std::vector<ProbeTarget> Directory::TakeDueProbes(WallClock::time_point now, size_t max)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return TakeDueProbesLocked(now, max);
+    std::vector<ProbeTarget> due;
+    StoreTime nextDue = 0;
+    StoreTime at = Millis(now);
+    if (!store_.ClaimDueProbes(owner_, at, at + Millis(settings_.probeLease), max, &due, &nextDue)) {
+        due.clear();
+    }
+    return due;
 }
 
 std::vector<ProbeTarget> Directory::WaitForDueProbes(size_t max)
 {
+    const StoreTime poll = std::min(CLAIM_POLL_MS, std::max<StoreTime>(1, Millis(settings_.retryInterval)));
     std::unique_lock<std::mutex> lock(mutex_);
-    while (!stopped_) {
-        Clock::time_point now = Clock::now();
-        if (!schedule_.empty() && schedule_.begin()->first <= now) {
-            return TakeDueProbesLocked(now, max);
+    for (;;) {
+        if (stopped_) {
+            return {};
         }
-        if (schedule_.empty()) {
+        StoreTime now = Millis(WallClock::now());
+        if (claiming_) {
             wake_.wait(lock);
+            continue;
+        }
+        if (now < nextClaim_) {
+            // A wait for a span of time, not until a time of day: the wall clock may be set back.
+            wake_.wait_for(lock, std::chrono::milliseconds(std::min(nextClaim_ - now, poll)));
+            continue;
+        }
+        claiming_ = true;
+        uint64_t wakesBefore = wakes_;
+        lock.unlock();
+        std::vector<ProbeTarget> due;
+        StoreTime nextDue = 0;
+        bool claimed = store_.ClaimDueProbes(owner_, now, now + Millis(settings_.probeLease), max, &due, &nextDue);
+        lock.lock();
+        claiming_ = false;
+        if (!claimed) {
+            nextClaim_ = now + STORE_RETRY_MS;
+        } else if (due.size() >= max || wakes_ != wakesBefore) {
+            nextClaim_ = now;
         } else {
-            wake_.wait_until(lock, schedule_.begin()->first);
+            nextClaim_ = nextDue != 0 ? std::min(nextDue, now + poll) : now + poll;
+        }
+        wake_.notify_all();
+        if (!due.empty()) {
+            return due;
         }
     }
-    return {};
 }
 
 void Directory::RecordProbeResults(const std::vector<ProbeTarget>& targets, const std::vector<bool>& alive,
-                                   Clock::time_point now)
+                                   WallClock::time_point now)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    bool inTransaction = store_.Begin();
-    for (size_t i = 0; i < targets.size() && i < alive.size(); ++i) {
-        RecordProbe(targets[i].id, alive[i], now);
+    ProbeRules rules = {Millis(settings_.probeInterval), Millis(settings_.retryInterval), settings_.failuresToDrop};
+    std::vector<ProbeChange> changes;
+    if (!store_.RecordProbes(owner_, targets, alive, Millis(now), rules, &changes)) {
+        Log("cannot save the results of %zu probes: %s; those hosts are probed again once their leases end",
+            targets.size(), store_.LastError().c_str());
+        return;
     }
-    if (inTransaction && !store_.Commit()) {
-        Log("cannot save probe results: %s", store_.LastError());
+    for (const ProbeChange& change : changes) {
+        if (change.kind == ProbeChange::Listed) {
+            Log("listed %s:%d \"%s\": it answered as a lobby host", change.address.c_str(), change.port,
+                change.name.c_str());
+        } else {
+            Log("dropped %s:%d \"%s\": no answer to %d probes in a row%s", change.address.c_str(), change.port,
+                change.name.c_str(), change.failures, change.wasListed ? "" : ", never listed");
+        }
     }
+    Sync();
 }
 
 void Directory::Stop()
@@ -162,87 +246,64 @@ void Directory::Stop()
 size_t Directory::EntryCount() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return listings_.size();
+    return hosts_.size();
 }
 
 size_t Directory::ListedCount() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return listed_.size();
+    return listed_;
 }
 
-void Directory::Schedule(int64_t id, Listing* listing, Clock::time_point when)
+std::vector<HostSnapshot> Directory::ListedHosts() const
 {
-    schedule_.erase(std::make_pair(listing->nextProbe, id));
-    listing->nextProbe = when;
-    schedule_.insert(std::make_pair(when, id));
-}
-
-std::vector<ProbeTarget> Directory::TakeDueProbesLocked(Clock::time_point now, size_t max)
-{
-    std::vector<ProbeTarget> due;
-    while (!schedule_.empty() && schedule_.begin()->first <= now && due.size() < max) {
-        int64_t id = schedule_.begin()->second;
-        schedule_.erase(schedule_.begin());
-        Listing& listing = listings_[id];
-        listing.probing = true;
-        due.push_back(ProbeTarget{id, listing.address, listing.port});
-    }
-    return due;
-}
-
-void Directory::AddListing(int64_t id, const Listing& listing)
-{
-    listings_[id] = listing;
-    idByHost_[std::make_pair(listing.address, listing.port)] = id;
-    ++entriesByAddress_[listing.address];
-    if (listing.verified) {
-        listed_.insert(id);
-    }
-}
-
-void Directory::RecordProbe(int64_t id, bool alive, Clock::time_point now)
-{
-    auto found = listings_.find(id);
-    if (found == listings_.end()) {
-        return;
-    }
-    Listing& listing = found->second;
-    listing.probing = false;
-    if (alive) {
-        if (!listing.verified) {
-            Log("listed %s:%d \"%s\": it answered as a lobby host", listing.address.c_str(), listing.port,
-                EntryText(listing.entry.szName).c_str());
+    std::vector<HostSnapshot> hosts;
+    std::lock_guard<std::mutex> lock(mutex_);
+    hosts.reserve(listed_);
+    for (const auto& held : hosts_) {
+        const StoredHost& host = held.second;
+        if (host.listed) {
+            hosts.push_back(HostSnapshot{host.address, host.port, EntryText(host.entry.szName),
+                                         FromMillis(host.listedSince), FromMillis(host.lastAnswered)});
         }
-        if (!listing.verified || listing.failures != 0) {
-            listing.verified = true;
-            listing.failures = 0;
-            listed_.insert(id);
-            store_.UpdateState(id, true, 0);
-        }
-        Schedule(id, &listing, now + Seconds(settings_.probeInterval));
-        return;
     }
-    ++listing.failures;
-    if (listing.failures >= settings_.failuresToDrop) {
-        Drop(id, listing);
-        return;
-    }
-    store_.UpdateState(id, listing.verified, listing.failures);
-    Schedule(id, &listing, now + Seconds(settings_.retryInterval));
+    return hosts;
 }
 
-void Directory::Drop(int64_t id, const Listing& listing)
+PublicationLimits Directory::Limits() const
 {
-    Log("dropped %s:%d \"%s\": no answer to %d probes in a row%s", listing.address.c_str(), listing.port,
-        EntryText(listing.entry.szName).c_str(), listing.failures, listing.verified ? "" : ", never listed");
-    store_.Remove(id);
-    schedule_.erase(std::make_pair(listing.nextProbe, id));
-    idByHost_.erase(std::make_pair(listing.address, listing.port));
-    if (--entriesByAddress_[listing.address] == 0) {
-        entriesByAddress_.erase(listing.address);
-    }
-    listed_.erase(id);
-    listings_.erase(id);
+    return PublicationLimits{settings_.entriesPerAddress, settings_.maxEntries, settings_.publicationsPerMinute,
+                             PUBLICATION_WINDOW_MS};
 }
 
+void Directory::WakeProbers()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++wakes_;
+    nextClaim_ = 0;
+    wake_.notify_all();
+}
+
+void Directory::RebuildPages()
+{
+    std::vector<const ServerEntry*> listed;
+    for (const auto& held : hosts_) {
+        if (held.second.listed) {
+            listed.push_back(&held.second.entry);
+        }
+    }
+    listed_ = listed.size();
+    const size_t perPage = SERVER_LIST_ENTRIES;
+    size_t count = listed.size() <= perPage ? 1 : (listed.size() + perPage - 1) / perPage;
+    auto pages = std::make_shared<ListPages>(ListPages{++generation_, std::vector<ServerList>(count, ServerList())});
+    for (size_t page = 0; page < count; ++page) {
+        for (size_t slot = 0; slot < perPage; ++slot) {
+            size_t index = page * perPage + slot;
+            if (listed.size() <= perPage && index >= listed.size()) {
+                break;
+            }
+            pages->pages[page].aEntries[slot] = *listed[index % listed.size()];
+        }
+    }
+    std::atomic_store(&pages_, std::shared_ptr<const ListPages>(pages));
+}

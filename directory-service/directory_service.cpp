@@ -14,6 +14,10 @@ namespace {
 // every minute.
 const int PROBE_THREADS = 8;
 const size_t PROBE_BATCH = 128;
+// How often the directory reads what other instances changed: a host listed or dropped
+// through any instance shows in every instance's lists within about this.
+const auto SYNC_PERIOD = std::chrono::milliseconds(500);
+const auto TIDY_PERIOD = std::chrono::minutes(1);
 
 bool WritePortFile(const std::string& path, int port)
 {
@@ -30,9 +34,15 @@ bool WritePortFile(const std::string& path, int port)
 
 }  // namespace
 
-DirectoryService::DirectoryService(const ServiceSettings& settings) : settings_(settings)
+std::unique_ptr<DirectoryStore> MakeStore(const ServiceSettings& settings)
 {
-    directory_.reset(new Directory(settings_, store_));
+    return MakeSqliteStore(settings.dataFile);
+}
+
+DirectoryService::DirectoryService(const ServiceSettings& settings)
+    : settings_(settings), store_(MakeStore(settings_))
+{
+    directory_.reset(new Directory(settings_, *store_));
 }
 
 DirectoryService::~DirectoryService()
@@ -42,12 +52,12 @@ DirectoryService::~DirectoryService()
 
 bool DirectoryService::Start(std::string* error)
 {
-    if (!store_.Open(settings_.dataFile, error)) {
-        *error = "cannot open " + settings_.dataFile + ": " + *error;
+    if (!store_->Open(error)) {
+        *error = "cannot open the " + store_->Describe() + ": " + *error;
         return false;
     }
-    if (!directory_->Load(Clock::now())) {
-        *error = "cannot read " + settings_.dataFile + ": " + store_.LastError();
+    if (!directory_->Sync()) {
+        *error = "cannot read the " + store_->Describe() + ": " + store_->LastError();
         return false;
     }
     if (!front_.Start(settings_, *directory_, error)) {
@@ -58,11 +68,14 @@ bool DirectoryService::Start(std::string* error)
         front_.Stop();
         return false;
     }
+    stopping_ = false;
     for (int i = 0; i < PROBE_THREADS; ++i) {
         probers_.emplace_back(&DirectoryService::RunProbes, this);
     }
-    Log("listening on %s:%d; %zu entries in %s, %zu of them listed", settings_.listenAddress.c_str(), Port(),
-        directory_->EntryCount(), settings_.dataFile.c_str(), directory_->ListedCount());
+    syncer_ = std::thread(&DirectoryService::RunSync, this);
+    Log("listening on %s:%d as %s; %zu entries in the %s, %zu of them listed", settings_.listenAddress.c_str(),
+        Port(), directory_->Owner().c_str(), directory_->EntryCount(), store_->Describe().c_str(),
+        directory_->ListedCount());
     return true;
 }
 
@@ -74,6 +87,14 @@ void DirectoryService::Stop()
         prober.join();
     }
     probers_.clear();
+    if (syncer_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(stopMutex_);
+            stopping_ = true;
+        }
+        stopWake_.notify_all();
+        syncer_.join();
+    }
 }
 
 void DirectoryService::RunProbes()
@@ -85,6 +106,36 @@ void DirectoryService::RunProbes()
             return;
         }
         std::vector<bool> alive = ProbeHosts(due, timeout);
-        directory_->RecordProbeResults(due, alive, Clock::now());
+        directory_->RecordProbeResults(due, alive, WallClock::now());
+    }
+}
+
+void DirectoryService::RunSync()
+{
+    auto nextTidy = std::chrono::steady_clock::now();
+    auto lostAt = std::chrono::steady_clock::now();
+    bool available = true;
+    std::unique_lock<std::mutex> lock(stopMutex_);
+    while (!stopWake_.wait_for(lock, SYNC_PERIOD, [this] { return stopping_; })) {
+        lock.unlock();
+        // Also the store's heartbeat: a store that went away is tried again here, and the
+        // lists come up to date as soon as it is back.
+        directory_->Sync();
+        bool availableNow = directory_->CanStore();
+        if (available && !availableNow) {
+            lostAt = std::chrono::steady_clock::now();
+            Log("the %s cannot be used: %s; lists are served from memory, publications are refused and "
+                "probes wait until it is back",
+                store_->Describe().c_str(), store_->LastError().c_str());
+        } else if (!available && availableNow) {
+            auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - lostAt);
+            Log("the %s is back after %lld s", store_->Describe().c_str(), static_cast<long long>(seconds.count()));
+        }
+        available = availableNow;
+        if (available && std::chrono::steady_clock::now() >= nextTidy) {
+            directory_->Tidy(WallClock::now());
+            nextTidy = std::chrono::steady_clock::now() + TIDY_PERIOD;
+        }
+        lock.lock();
     }
 }

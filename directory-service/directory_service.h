@@ -1,15 +1,21 @@
 #pragma once
-// The whole service in one piece: the data file, the directory, the HTTP front and the
-// probe loop, started and stopped together. The program's main and the tests share it.
+// The whole service in one piece: the store, the directory, the HTTP front, the probe
+// loops and the loop that keeps the directory's copy of the store up to date, started and
+// stopped together. The program's main and the tests share it.
 #include "directory.h"
 #include "directory_store.h"
 #include "http_front.h"
 #include "service_settings.h"
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+// The store the settings choose: the SQLite file.
+std::unique_ptr<DirectoryStore> MakeStore(const ServiceSettings& settings);
 
 class DirectoryService {
 public:
@@ -25,10 +31,15 @@ public:
 
 private:
     void RunProbes();
+    void RunSync();
 
     ServiceSettings settings_;
-    DirectoryStore store_;
+    std::unique_ptr<DirectoryStore> store_;
     std::unique_ptr<Directory> directory_;
     HttpFront front_;
     std::vector<std::thread> probers_;
+    std::thread syncer_;
+    std::mutex stopMutex_;
+    std::condition_variable stopWake_;
+    bool stopping_ = false;
 };

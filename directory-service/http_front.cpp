@@ -19,6 +19,11 @@ const char* const PUBLISH_PATH = "/cgi-bin/quarvcgi.exe";
 const size_t CONNECTION_MEMORY_LIMIT = 16 * 1024;
 const unsigned int CONNECTION_LIMIT = 4096;
 
+// The state of a GET or HEAD between the handler's first call, which only looks, and the
+// one that answers: the library keeps a connection open only for an answer queued after
+// its first call.
+char READING_REQUEST = 0;
+
 // One publication while its body arrives. The body is kept only up to one byte past an
 // entry's size: enough to tell a long body from a good one.
 struct PendingPublication {
@@ -27,25 +32,23 @@ struct PendingPublication {
     size_t received = 0;
 };
 
-enum MHD_Result Reply(MHD_Connection* connection, unsigned int status, const void* data, size_t size,
-                      const char* contentType)
+int64_t SteadyNow()
 {
-    MHD_Response* response = MHD_create_response_from_buffer(size, const_cast<void*>(data), MHD_RESPMEM_MUST_COPY);
-    if (response == nullptr) {
-        return MHD_NO;
-    }
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, contentType);
-    // The list changes with every request; nothing between us and the player may keep a copy.
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
-    enum MHD_Result queued = MHD_queue_response(connection, status, response);
-    MHD_destroy_response(response);
-    return queued;
+    return std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
 enum MHD_Result ReplyText(MHD_Connection* connection, unsigned int status, const std::string& text)
 {
     std::string line = text + "\n";
-    return Reply(connection, status, line.data(), line.size(), "text/plain");
+    MHD_Response* response = MHD_create_response_from_buffer(line.size(), &line[0], MHD_RESPMEM_MUST_COPY);
+    if (response == nullptr) {
+        return MHD_NO;
+    }
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    enum MHD_Result queued = MHD_queue_response(connection, status, response);
+    MHD_destroy_response(response);
+    return queued;
 }
 
 std::string ClientAddress(MHD_Connection* connection)
@@ -60,10 +63,10 @@ std::string ClientAddress(MHD_Connection* connection)
     return text;
 }
 
-enum MHD_Result ServeList(MHD_Connection* connection, Directory& directory)
+OpenConnection* ConnectionOf(MHD_Connection* connection)
 {
-    ServerList list = directory.NextList();
-    return Reply(connection, MHD_HTTP_OK, &list, sizeof list, "application/octet-stream");
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info ? static_cast<OpenConnection*>(info->socket_context) : nullptr;
 }
 
 enum MHD_Result Refuse(MHD_Connection* connection, const std::string& source, unsigned int status,
@@ -71,6 +74,13 @@ enum MHD_Result Refuse(MHD_Connection* connection, const std::string& source, un
 {
     Log("refused publication from %s (%u): %s", source.empty() ? "?" : source.c_str(), status, reason.c_str());
     return ReplyText(connection, status, "refused: " + reason);
+}
+
+enum MHD_Result RefuseUnstored(MHD_Connection* connection)
+{
+    // Logged once when the store goes, not for each publication while it is gone.
+    return ReplyText(connection, MHD_HTTP_SERVICE_UNAVAILABLE,
+                     "refused: the directory cannot store publications now; try again later");
 }
 
 // First call of a publication: everything that can be refused before the body is read is
@@ -82,9 +92,14 @@ enum MHD_Result BeginPublication(MHD_Connection* connection, Directory& director
         return Refuse(connection, source, MHD_HTTP_BAD_REQUEST, "only IPv4 hosts can be listed");
     }
     // Every attempt counts, good or bad, so that the log lines below are bounded too.
-    if (!directory.AdmitPublication(source, Clock::now())) {
+    switch (directory.AdmitPublication(source, WallClock::now())) {
+    case Admission::Admitted:
+        break;
+    case Admission::TooMany:
         // Not logged: a flood of these would flood the log too.
         return ReplyText(connection, MHD_HTTP_TOO_MANY_REQUESTS, "refused: too many publications from this address");
+    case Admission::StoreUnavailable:
+        return RefuseUnstored(connection);
     }
     const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (length == nullptr) {
@@ -103,7 +118,7 @@ enum MHD_Result FinishPublication(MHD_Connection* connection, Directory& directo
 {
     std::string reason;
     PublishResult result = directory.Publish(pending->source, reinterpret_cast<const unsigned char*>(pending->body.data()),
-                                             pending->received, Clock::now(), &reason);
+                                             pending->received, WallClock::now(), &reason);
     switch (result) {
     case PublishResult::Added:
         return ReplyText(connection, MHD_HTTP_ACCEPTED, "accepted: listed once the host answers");
@@ -115,18 +130,37 @@ enum MHD_Result FinishPublication(MHD_Connection* connection, Directory& directo
         return Refuse(connection, pending->source, MHD_HTTP_FORBIDDEN, reason);
     case PublishResult::DirectoryFull:
         return Refuse(connection, pending->source, MHD_HTTP_SERVICE_UNAVAILABLE, reason);
-    case PublishResult::StoreFailed:
-        Log("cannot save publication from %s: %s", pending->source.c_str(), reason.c_str());
-        return ReplyText(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "not saved");
+    case PublishResult::StoreUnavailable:
+        Log("cannot store the publication from %s: %s", pending->source.c_str(), reason.c_str());
+        return RefuseUnstored(connection);
     }
     return MHD_NO;
+}
+
+enum MHD_Result AnswerRead(MHD_Connection* connection, HttpRoutes& routes, const char* url)
+{
+    if (std::strcmp(url, LIST_PATH) == 0) {
+        return routes.lists.Queue(connection, *routes.directory) ? MHD_YES : MHD_NO;
+    }
+    if (std::strcmp(url, PUBLISH_PATH) == 0) {
+        return ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "publish with POST");
+    }
+    return ReplyText(connection, MHD_HTTP_NOT_FOUND, "not found");
 }
 
 enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const char* url, const char* method,
                               const char* /*version*/, const char* uploadData, size_t* uploadDataSize,
                               void** requestState)
 {
-    Directory& directory = *static_cast<Directory*>(context);
+    HttpRoutes& routes = *static_cast<HttpRoutes*>(context);
+    if (*requestState == &READING_REQUEST) {
+        // A body sent with a GET is read and set aside.
+        if (*uploadDataSize != 0) {
+            *uploadDataSize = 0;
+            return MHD_YES;
+        }
+        return AnswerRead(connection, routes, url);
+    }
     PendingPublication* pending = static_cast<PendingPublication*>(*requestState);
     if (pending != nullptr) {
         if (*uploadDataSize != 0) {
@@ -136,17 +170,21 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
             *uploadDataSize = 0;
             return MHD_YES;
         }
-        return FinishPublication(connection, directory, pending);
+        return FinishPublication(connection, *routes.directory, pending);
     }
-    bool isGet = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
+
+    // The first call: request line and header are in, the body (if any) is not.
+    if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0) {
+        *requestState = &READING_REQUEST;
+        return MHD_YES;
+    }
     bool isPost = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
-    if (std::strcmp(url, LIST_PATH) == 0) {
-        return isGet ? ServeList(connection, directory)
-                     : ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "the list is read with GET");
-    }
     if (std::strcmp(url, PUBLISH_PATH) == 0) {
-        return isPost ? BeginPublication(connection, directory, requestState)
+        return isPost ? BeginPublication(connection, *routes.directory, requestState)
                       : ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "publish with POST");
+    }
+    if (std::strcmp(url, LIST_PATH) == 0) {
+        return ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "the list is read with GET");
     }
     return ReplyText(connection, MHD_HTTP_NOT_FOUND, "not found");
 }
@@ -154,22 +192,26 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
 void ForgetRequest(void* context, MHD_Connection* connection, void** requestState,
                    enum MHD_RequestTerminationCode /*code*/)
 {
-    delete static_cast<PendingPublication*>(*requestState);
+    if (*requestState != &READING_REQUEST) {
+        delete static_cast<PendingPublication*>(*requestState);
+    }
     *requestState = nullptr;
-    static_cast<RequestClock*>(context)->Completed(connection);
+    OpenConnection* open = ConnectionOf(connection);
+    if (open != nullptr) {
+        static_cast<RequestClock*>(context)->Completed(open);
+    }
 }
 
-void NoteConnection(void* context, MHD_Connection* connection, void** /*socketState*/,
+void NoteConnection(void* context, MHD_Connection* connection, void** socketState,
                     enum MHD_ConnectionNotificationCode code)
 {
     RequestClock& clock = *static_cast<RequestClock*>(context);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        if (info != nullptr) {
-            clock.Started(connection, info->connect_fd);
-        }
+        *socketState = clock.Started(info ? info->connect_fd : -1);
     } else {
-        clock.Closed(connection);
+        clock.Closed(static_cast<OpenConnection*>(*socketState));
+        *socketState = nullptr;
     }
 }
 
@@ -186,25 +228,28 @@ void LogLibraryError(void* /*context*/, const char* format, va_list args)
 
 }  // namespace
 
-void RequestClock::Started(MHD_Connection* connection, int fd)
+OpenConnection* RequestClock::Started(int fd)
 {
+    OpenConnection* connection = new OpenConnection;
+    connection->fd = fd;
+    connection->since = SteadyNow();
     std::lock_guard<std::mutex> lock(mutex_);
-    open_[connection] = Open{fd, std::chrono::steady_clock::now()};
+    open_.insert(connection);
+    return connection;
 }
 
-void RequestClock::Completed(MHD_Connection* connection)
+void RequestClock::Completed(OpenConnection* connection)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto found = open_.find(connection);
-    if (found != open_.end()) {
-        found->second.since = std::chrono::steady_clock::now();
+    connection->since = SteadyNow();
+}
+
+void RequestClock::Closed(OpenConnection* connection)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_.erase(connection);
     }
-}
-
-void RequestClock::Closed(MHD_Connection* connection)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_.erase(connection);
+    delete connection;
 }
 
 void RequestClock::CloseOverdue(std::chrono::steady_clock::duration limit)
@@ -212,11 +257,12 @@ void RequestClock::CloseOverdue(std::chrono::steady_clock::duration limit)
     // The library reports a connection closed before it closes the socket, and that report
     // waits for this lock: a descriptor found here is still the connection's own.
     std::lock_guard<std::mutex> lock(mutex_);
-    auto now = std::chrono::steady_clock::now();
-    for (auto& connection : open_) {
-        if (now - connection.second.since > limit) {
-            shutdown(connection.second.fd, SHUT_RDWR);
-            connection.second.since = std::chrono::steady_clock::time_point::max() - limit;
+    int64_t now = SteadyNow();
+    int64_t ticks = limit.count();
+    for (OpenConnection* connection : open_) {
+        if (connection->fd >= 0 && now - connection->since > ticks) {
+            shutdown(connection->fd, SHUT_RDWR);
+            connection->since = INT64_MAX - ticks;
         }
     }
 }
@@ -235,12 +281,13 @@ bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std
         *error = "not an IPv4 address: " + settings.listenAddress;
         return false;
     }
+    routes_.directory = &directory;
     // Polling threads (epoll where there is one) rather than a thread per connection: a
     // silent or slow client then holds one of a bounded number of connection slots, and
     // only until its time-out, never a thread that others wait for.
     daemon_ = MHD_start_daemon(
         MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG, static_cast<uint16_t>(settings.port), nullptr, nullptr,
-        &HandleRequest, &directory,
+        &HandleRequest, &routes_,
         MHD_OPTION_EXTERNAL_LOGGER, &LogLibraryError, nullptr,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings.threads),

@@ -5,37 +5,49 @@
 // The library parses HTTP (including the lone LF that ends the wizard's GET line); this
 // file only decides what each request gets.
 #include "directory.h"
+#include "list_responses.h"
 #include "service_settings.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
+#include <unordered_set>
 
 struct MHD_Connection;
 struct MHD_Daemon;
+
+// One open connection, as the library's per-connection context.
+struct OpenConnection {
+    int fd = -1;
+    // When its current request began, in steady-clock ticks.
+    std::atomic<int64_t> since{0};
+};
 
 // Open connections and when their current request began. The library's own time-out
 // counts only silence, so a client that sends one byte now and then would keep its
 // connection for ever; this clock closes any connection whose request takes too long.
 class RequestClock {
 public:
-    void Started(MHD_Connection* connection, int fd);
-    void Completed(MHD_Connection* connection);
-    void Closed(MHD_Connection* connection);
+    OpenConnection* Started(int fd);
+    void Completed(OpenConnection* connection);
+    void Closed(OpenConnection* connection);
     // Shuts down the connections whose request began more than the limit ago; the
     // library then closes them as it would any connection its client ended.
     void CloseOverdue(std::chrono::steady_clock::duration limit);
 
 private:
-    struct Open {
-        int fd;
-        std::chrono::steady_clock::time_point since;
-    };
     std::mutex mutex_;
-    std::unordered_map<MHD_Connection*, Open> open_;
+    std::unordered_set<OpenConnection*> open_;
+};
+
+// What the request handler works with.
+struct HttpRoutes {
+    Directory* directory = nullptr;
+    ListResponses lists;
 };
 
 class HttpFront {
@@ -53,6 +65,7 @@ private:
     void WatchRequests(std::chrono::steady_clock::duration limit);
 
     MHD_Daemon* daemon_ = nullptr;
+    HttpRoutes routes_;
     RequestClock clock_;
     std::thread watcher_;
     std::mutex stopMutex_;

@@ -2,13 +2,14 @@
 // Keeps events that strangers can repeat at will (refused connections, malformed requests)
 // from flooding the log: each kind of event is logged at most once per interval, and the
 // next line of that kind says how many were left out since the one before.
-#include "rate_limiter.h"
-
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+
+using Clock = std::chrono::steady_clock;
 
 class LogLimiter {
 public:

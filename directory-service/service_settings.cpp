@@ -18,6 +18,7 @@ const char* const USAGE =
     "  --probe-interval SECONDS    between probes of a listed host (default 60)\n"
     "  --retry-interval SECONDS    between probes of a new or failing host (default 5)\n"
     "  --probe-timeout SECONDS     for one probe, connect to answer (default 3)\n"
+    "  --probe-lease SECONDS       a host is left to the instance probing it (default 30)\n"
     "  --failures-to-drop N        failed probes in a row that remove a host (default 3)\n"
     "  --entries-per-address N     entries one address may hold (default 3)\n"
     "  --publications-per-minute N from one address (default 10)\n"
@@ -97,6 +98,9 @@ bool ParseSettings(int argc, char** argv, ServiceSettings* settings, std::string
         } else if (option == "--probe-timeout") {
             good = ParseNumber(value, 0.01, 60, &number);
             settings->probeTimeout = number;
+        } else if (option == "--probe-lease") {
+            good = ParseNumber(value, 0.01, 86400, &number);
+            settings->probeLease = number;
         } else if (option == "--failures-to-drop") {
             good = ParseWhole(value, 1, 1000, &whole);
             settings->failuresToDrop = static_cast<int>(whole);
@@ -126,6 +130,11 @@ bool ParseSettings(int argc, char** argv, ServiceSettings* settings, std::string
             *message = "bad value for " + option + ": " + value + "\n" + USAGE;
             return false;
         }
+    }
+    // A lease shorter than a probe would let a second instance probe the host meanwhile.
+    if (settings->probeLease <= settings->probeTimeout) {
+        *message = "--probe-lease must be longer than --probe-timeout\n" + std::string(USAGE);
+        return false;
     }
     return true;
 }

@@ -14,6 +14,7 @@ struct ServiceSettings {
     double probeInterval = 60;              // seconds between probes of a listed host
     double retryInterval = 5;               // seconds between probes of a new or failing host
     double probeTimeout = 3;                // seconds a probe may take from connect to answer
+    double probeLease = 30;                 // seconds a host is left to the instance probing it
     int failuresToDrop = 3;                 // failed probes in a row that remove a host
     int entriesPerAddress = 3;
     int publicationsPerMinute = 10;         // per source address

@@ -1,9 +1,10 @@
-// The directory's rules, driven in process with a clock the test chooses and a real data
-// file: what is listed, the limits per address and in all, the probe schedule, the
-// rotation. Probe outcomes are handed in as the probe loop would hand them.
+// The directory's rules, driven in process with a clock the test chooses, over each real
+// store: what is listed, the limits per address and in all, the probe schedule, the
+// rotation, what is kept of each host. Probe outcomes are handed in as the probe loop would
+// hand them.
 #include "directory.h"
-#include "directory_store.h"
-#include "test_peers.h"
+#include "directory_service.h"
+#include "test_stores.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +17,28 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-class DirectoryTest : public ::testing::Test {
+class DirectoryTest : public ::testing::TestWithParam<StoreKind> {
 protected:
     void SetUp() override
     {
-        settings_.dataFile = folder_.File("directory.sqlite");
+        UseFreshStore(GetParam(), folder_, &settings_);
         settings_.probeInterval = 60;
         settings_.retryInterval = 5;
+        store_ = OpenStore();
+        ASSERT_TRUE(store_);
+        directory_.reset(new Directory(settings_, *store_));
+        ASSERT_TRUE(directory_->Sync());
+    }
+
+    std::unique_ptr<DirectoryStore> OpenStore()
+    {
+        std::unique_ptr<DirectoryStore> store = MakeStore(settings_);
         std::string error;
-        ASSERT_TRUE(store_.Open(settings_.dataFile, &error)) << error;
-        directory_.reset(new Directory(settings_, store_));
+        if (!store->Open(&error)) {
+            ADD_FAILURE() << error;
+            return nullptr;
+        }
+        return store;
     }
 
     PublishResult Publish(const std::string& source, const std::string& name, int port)
@@ -52,12 +65,14 @@ protected:
 
     TempFolder folder_;
     ServiceSettings settings_;
-    DirectoryStore store_;
+    std::unique_ptr<DirectoryStore> store_;
     std::unique_ptr<Directory> directory_;
-    Clock::time_point now_ = Clock::now();
+    WallClock::time_point now_ = WallClock::now();
 };
 
-TEST_F(DirectoryTest, ListsAHostOnlyOnceAProbeFoundItUnderItsSourceAddress)
+INSTANTIATE_TEST_SUITE_P(Stores, DirectoryTest, ::testing::ValuesIn(AllStores()), StoreRowName);
+
+TEST_P(DirectoryTest, ListsAHostOnlyOnceAProbeFoundItUnderItsSourceAddress)
 {
     EXPECT_EQ(Publish("10.1.2.3", "Ann", 2300), PublishResult::Added);
     EXPECT_TRUE(List().empty());
@@ -73,7 +88,7 @@ TEST_F(DirectoryTest, ListsAHostOnlyOnceAProbeFoundItUnderItsSourceAddress)
     EXPECT_EQ(List()[0].name, "Ann renamed");
 }
 
-TEST_F(DirectoryTest, DropsAHostAfterThreeFailedProbesInARow)
+TEST_P(DirectoryTest, DropsAHostAfterThreeFailedProbesInARow)
 {
     Publish("10.1.2.3", "Ann", 2300);
     AnswerDueProbes(true);
@@ -96,7 +111,7 @@ TEST_F(DirectoryTest, DropsAHostAfterThreeFailedProbesInARow)
     EXPECT_EQ(directory_->EntryCount(), 0u);
 }
 
-TEST_F(DirectoryTest, ForgetsAHostThatNeverAnswered)
+TEST_P(DirectoryTest, ForgetsAHostThatNeverAnswered)
 {
     Publish("10.1.2.3", "Ann", 2300);
     for (int failure = 1; failure <= 3; ++failure) {
@@ -107,7 +122,7 @@ TEST_F(DirectoryTest, ForgetsAHostThatNeverAnswered)
     EXPECT_TRUE(List().empty());
 }
 
-TEST_F(DirectoryTest, HoldsAtMostThreeEntriesPerAddress)
+TEST_P(DirectoryTest, HoldsAtMostThreeEntriesPerAddress)
 {
     EXPECT_EQ(Publish("10.0.0.1", "a", 2001), PublishResult::Added);
     EXPECT_EQ(Publish("10.0.0.1", "b", 2002), PublishResult::Added);
@@ -130,10 +145,10 @@ TEST_F(DirectoryTest, HoldsAtMostThreeEntriesPerAddress)
     EXPECT_EQ(Publish("10.0.0.1", "d", 2004), PublishResult::Added);
 }
 
-TEST_F(DirectoryTest, HoldsABoundedNumberOfEntriesInAll)
+TEST_P(DirectoryTest, HoldsABoundedNumberOfEntriesInAll)
 {
     settings_.maxEntries = 5;
-    directory_.reset(new Directory(settings_, store_));
+    directory_.reset(new Directory(settings_, *store_));
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(Publish("10.0.0." + std::to_string(i), "x", 2000), PublishResult::Added) << i;
     }
@@ -141,20 +156,23 @@ TEST_F(DirectoryTest, HoldsABoundedNumberOfEntriesInAll)
     EXPECT_EQ(Publish("10.0.0.1", "refresh", 2000), PublishResult::Refreshed);
 }
 
-TEST_F(DirectoryTest, AdmitsTenPublicationsAMinutePerAddress)
+TEST_P(DirectoryTest, AdmitsTenPublicationsAMinutePerAddress)
 {
+    auto admitted = [&](const char* source, seconds later) {
+        return directory_->AdmitPublication(source, now_ + later) == Admission::Admitted;
+    };
     for (int i = 0; i < 10; ++i) {
-        EXPECT_TRUE(directory_->AdmitPublication("10.0.0.1", now_ + seconds(i))) << i;
+        EXPECT_TRUE(admitted("10.0.0.1", seconds(i))) << i;
     }
-    EXPECT_FALSE(directory_->AdmitPublication("10.0.0.1", now_ + seconds(30)));
-    EXPECT_TRUE(directory_->AdmitPublication("10.0.0.2", now_ + seconds(30)));
+    EXPECT_EQ(directory_->AdmitPublication("10.0.0.1", now_ + seconds(30)), Admission::TooMany);
+    EXPECT_TRUE(admitted("10.0.0.2", seconds(30)));
     // The first publication leaves the window a minute after it was made.
-    EXPECT_FALSE(directory_->AdmitPublication("10.0.0.1", now_ + seconds(59)));
-    EXPECT_TRUE(directory_->AdmitPublication("10.0.0.1", now_ + seconds(60)));
-    EXPECT_FALSE(directory_->AdmitPublication("10.0.0.1", now_ + seconds(60)));
+    EXPECT_FALSE(admitted("10.0.0.1", seconds(59)));
+    EXPECT_TRUE(admitted("10.0.0.1", seconds(60)));
+    EXPECT_FALSE(admitted("10.0.0.1", seconds(60)));
 }
 
-TEST_F(DirectoryTest, RotatesThroughMoreThanTwentyListedHosts)
+TEST_P(DirectoryTest, RotatesThroughMoreThanTwentyListedHosts)
 {
     std::set<std::string> all;
     for (int a = 1; a <= 15; ++a) {
@@ -178,7 +196,7 @@ TEST_F(DirectoryTest, RotatesThroughMoreThanTwentyListedHosts)
     EXPECT_EQ(seen, all) << "three lists of 20 show each of 45 hosts";
 }
 
-TEST_F(DirectoryTest, ShowsUpToTwentyHostsInEveryListInPublicationOrder)
+TEST_P(DirectoryTest, ShowsUpToTwentyHostsInEveryListInPublicationOrder)
 {
     for (int i = 1; i <= 7; ++i) {
         Publish("10.0.0." + std::to_string(i), "host " + std::to_string(i), 2000);
@@ -190,6 +208,64 @@ TEST_F(DirectoryTest, ShowsUpToTwentyHostsInEveryListInPublicationOrder)
         for (int i = 0; i < 7; ++i) {
             EXPECT_EQ(listed[i].name, "host " + std::to_string(i + 1)) << "list " << request;
         }
+    }
+}
+
+TEST_P(DirectoryTest, KeepsWhenEachHostWasListedAndLastAnsweredAcrossARestart)
+{
+    Publish("10.1.2.3", "Ann", 2300);
+    EXPECT_TRUE(directory_->ListedHosts().empty()) << "nothing is listed before a probe";
+    const WallClock::time_point firstAnswer = now_;
+    EXPECT_EQ(AnswerDueProbes(true), 1u);
+    // A failed probe in between keeps the time it was first listed.
+    now_ += seconds(60);
+    EXPECT_EQ(AnswerDueProbes(false), 1u);
+    now_ += seconds(5);
+    EXPECT_EQ(AnswerDueProbes(true), 1u);
+
+    std::unique_ptr<DirectoryStore> reopened = OpenStore();
+    ASSERT_TRUE(reopened);
+    Directory restarted(settings_, *reopened);
+    ASSERT_TRUE(restarted.Sync());
+    auto millis = [](WallClock::time_point when) {
+        return std::chrono::duration_cast<milliseconds>(when.time_since_epoch()).count();
+    };
+    for (const Directory* directory : {directory_.get(), &restarted}) {
+        std::vector<HostSnapshot> hosts = directory->ListedHosts();
+        ASSERT_EQ(hosts.size(), 1u);
+        EXPECT_EQ(hosts[0].address, "10.1.2.3");
+        EXPECT_EQ(hosts[0].port, 2300);
+        EXPECT_EQ(hosts[0].name, "Ann");
+        EXPECT_EQ(millis(hosts[0].listedSince), millis(firstAnswer));
+        EXPECT_EQ(millis(hosts[0].lastAnswered), millis(now_));
+    }
+}
+
+TEST_P(DirectoryTest, StoresAndListsNamesByteForByte)
+{
+    // Text that would break SQL pasted together from strings, and bytes beyond ASCII.
+    const std::string names[] = {
+        "Ann's \"best\" server",
+        "back\\slash\\",
+        "'); DROP TABLE listings; --",
+        "x' OR '1'='1",
+        "100% _match_ [a-z]*",
+        "Caf\xE9 \xFF\x80",
+        std::string(79, '\''),
+    };
+    int port = 2000;
+    for (const std::string& name : names) {
+        EXPECT_EQ(Publish("10.0.1." + std::to_string(port - 1999), name, port), PublishResult::Added) << name;
+        ++port;
+    }
+    AnswerDueProbes(true);
+    ServerList list = directory_->NextList();
+    std::vector<HostSnapshot> hosts = directory_->ListedHosts();
+    ASSERT_EQ(hosts.size(), std::size(names));
+    for (size_t i = 0; i < std::size(names); ++i) {
+        std::string field(list.aEntries[i].szName, sizeof list.aEntries[i].szName);
+        EXPECT_EQ(field, names[i] + std::string(80 - names[i].size(), '\0')) << names[i];
+        EXPECT_EQ(hosts[i].name, names[i]);
     }
 }
 

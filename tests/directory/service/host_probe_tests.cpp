@@ -30,10 +30,10 @@ TEST(HostProbe, TakesTheHandshakeOrTheServerFullHeaderAsAlive)
     std::vector<ProbeTarget> targets;
     for (const HostCase& c : cases) {
         hosts.emplace_back(new StandInHost(c.answer));
-        targets.push_back(ProbeTarget{static_cast<int64_t>(targets.size()), "127.0.0.1", hosts.back()->Port()});
+        targets.push_back(ProbeTarget{static_cast<int64_t>(targets.size()), "127.0.0.1", hosts.back()->Port(), 0});
     }
     RefusingPort refusing;
-    targets.push_back(ProbeTarget{99, "127.0.0.1", refusing.Port()});
+    targets.push_back(ProbeTarget{99, "127.0.0.1", refusing.Port(), 0});
 
     const auto timeout = std::chrono::milliseconds(800);
     auto start = std::chrono::steady_clock::now();

@@ -1,7 +1,9 @@
 // The whole service in process, on a free loopback port, spoken to with the wizard's raw
-// bytes from chosen loopback source addresses; stand-in lobby hosts answer its probes.
+// bytes from chosen loopback source addresses; stand-in lobby hosts answer its probes. The
+// tests of what is stored run over every store.
 #include "directory_service.h"
 #include "test_peers.h"
+#include "test_stores.h"
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -13,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -39,13 +42,52 @@ bool ClosedByPeer(int fd, milliseconds limit)
     }
 }
 
+// Connects from 127.0.0.1, or fails the test.
+int ConnectToService(int port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    timeval limit = {5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    return fd;
+}
+
+// Reads one reply from a connection that stays open: its header, then as many body bytes
+// as its Content-Length says.
+std::string ReadOneReply(int fd)
+{
+    std::string reply;
+    char buffer[8192];
+    for (;;) {
+        size_t end = reply.find("\r\n\r\n");
+        if (end != std::string::npos) {
+            size_t length = reply.find("Content-Length: ");
+            size_t body = length == std::string::npos ? 0 : std::strtoul(reply.c_str() + length + 16, nullptr, 10);
+            if (reply.size() >= end + 4 + body) {
+                return reply;
+            }
+        }
+        ssize_t received = recv(fd, buffer, sizeof buffer, 0);
+        if (received <= 0) {
+            return reply;
+        }
+        reply.append(buffer, static_cast<size_t>(received));
+    }
+}
+
 class ServiceTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { StartService(StoreKind::Sqlite); }
+
+    void StartService(StoreKind store)
     {
         settings_.listenAddress = "127.0.0.1";
         settings_.port = 0;
-        settings_.dataFile = folder_.File("directory.sqlite");
+        UseFreshStore(store, folder_, &settings_);
         settings_.probeInterval = 0.3;
         settings_.retryInterval = 0.1;
         settings_.probeTimeout = 0.5;
@@ -78,7 +120,15 @@ protected:
     int port_ = 0;
 };
 
-TEST_F(ServiceTest, AnswersTheWizardsExactRequests)
+// The tests of what the service keeps: once per store.
+class StoredServiceTest : public ServiceTest, public ::testing::WithParamInterface<StoreKind> {
+protected:
+    void SetUp() override { StartService(GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Stores, StoredServiceTest, ::testing::ValuesIn(AllStores()), StoreRowName);
+
+TEST_P(StoredServiceTest, AnswersTheWizardsExactRequests)
 {
     // The GET line ends in a lone LF; the list is all zero while nothing is listed.
     HttpReply list = ParseReply(Exchange(port_, WIZARD_GET));
@@ -96,7 +146,7 @@ TEST_F(ServiceTest, AnswersTheWizardsExactRequests)
     EXPECT_EQ(Publish("Ann's server", host.Port()).status, 200) << "publishing again refreshes";
 }
 
-TEST_F(ServiceTest, ListsTheAddressThePublicationCameFrom)
+TEST_P(StoredServiceTest, ListsTheAddressThePublicationCameFrom)
 {
     StandInHost host(HostAnswer::Handshake);
     EXPECT_EQ(Publish("Bob", host.Port(), "127.0.0.7", "6.6.6.6").status, 202);
@@ -104,7 +154,7 @@ TEST_F(ServiceTest, ListsTheAddressThePublicationCameFrom)
     EXPECT_EQ(FetchList(port_)[0].address, "127.0.0.7");
 }
 
-TEST_F(ServiceTest, ListsOnlyHostsThatAnswerAndDropsThemWhenTheyGo)
+TEST_P(StoredServiceTest, ListsOnlyHostsThatAnswerAndDropsThemWhenTheyGo)
 {
     StandInHost alive(HostAnswer::Handshake);
     StandInHost full(HostAnswer::ServerFull);
@@ -131,7 +181,7 @@ TEST_F(ServiceTest, ListsOnlyHostsThatAnswerAndDropsThemWhenTheyGo)
     EXPECT_GE(probesBefore, 2) << "a listed host is probed again";
 }
 
-TEST_F(ServiceTest, RefusesWhatItWillNotList)
+TEST_P(StoredServiceTest, RefusesWhatItWillNotList)
 {
     StandInHost host(HostAnswer::Handshake);
     const std::string good = EntryBytes("x", host.Port());
@@ -161,7 +211,7 @@ TEST_F(ServiceTest, RefusesWhatItWillNotList)
     EXPECT_EQ(service_->Entries().EntryCount(), 0u);
 }
 
-TEST_F(ServiceTest, LimitsEntriesAndPublicationsPerAddress)
+TEST_P(StoredServiceTest, LimitsEntriesAndPublicationsPerAddress)
 {
     // Hosts that answer, so that no entry is dropped while the test runs.
     StandInHost host(HostAnswer::Handshake);
@@ -181,15 +231,7 @@ TEST_F(ServiceTest, LimitsEntriesAndPublicationsPerAddress)
 
 TEST_F(ServiceTest, SilentAndSlowConnectionsDoNotHoldTheService)
 {
-    auto connect_to_service = [&]() {
-        int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in to = {};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<uint16_t>(port_));
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-        return fd;
-    };
+    auto connect_to_service = [&]() { return ConnectToService(port_); };
     int silent = connect_to_service();
     int halfRequest = connect_to_service();
     std::string start = "POST /cgi-bin/quarvcgi.exe HTTP/1.0\r\nContent-length: 264\r\n\r\nonly a little";
@@ -224,6 +266,27 @@ TEST_F(ServiceTest, SilentAndSlowConnectionsDoNotHoldTheService)
         close(fd);
     }
     EXPECT_EQ(service_->Entries().EntryCount(), 0u);
+}
+
+TEST_F(ServiceTest, KeepsAnHttp11ConnectionOpenForTheNextRequest)
+{
+    const std::string get = "GET /cgi-bin/quarvcgiread.exe HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    int fd = ConnectToService(port_);
+    for (int request = 1; request <= 3; ++request) {
+        ASSERT_EQ(send(fd, get.data(), get.size(), MSG_NOSIGNAL), static_cast<ssize_t>(get.size())) << request;
+        std::string reply = ReadOneReply(fd);
+        HttpReply parsed = ParseReply(reply);
+        EXPECT_EQ(parsed.status, 200) << request;
+        EXPECT_EQ(parsed.body.size(), 5280u) << request;
+        EXPECT_EQ(reply.find("Connection: close"), std::string::npos) << request;
+    }
+    close(fd);
+
+    // The wizard's HTTP/1.0 request reads until the service closes: it still does.
+    int wizard = ConnectToService(port_);
+    send(wizard, WIZARD_GET.data(), WIZARD_GET.size(), MSG_NOSIGNAL);
+    EXPECT_TRUE(ClosedByPeer(wizard, milliseconds(2000)));
+    close(wizard);
 }
 
 }  // namespace
