@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <strings.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -67,6 +68,63 @@ OpenConnection* ConnectionOf(MHD_Connection* connection)
 {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
     return info ? static_cast<OpenConnection*>(info->socket_context) : nullptr;
+}
+
+// The library cuts the request line in place into method, URI and version, each ended by a
+// NUL where a space or the line's end stood, and hands them on as C strings. A NUL that the
+// client put inside the line ends one of them early and hides what follows, so that
+// "GET /list\0junk HTTP/1.0" would read as a request for /list. Whatever lies between the
+// pieces shows it: between method and URI only the spaces the library skips, and the URI as
+// long as it was before the library took its query apart.
+bool RequestLineIsWhole(MHD_Connection* connection, const char* method, const char* url, const char* version)
+{
+    const OpenConnection* open = ConnectionOf(connection);
+    if (open == nullptr || open->rawUri != url || url + open->rawUriLength + 1 != version) {
+        return false;
+    }
+    const char* methodEnd = method + std::strlen(method);
+    if (methodEnd >= url) {
+        return false;
+    }
+    return std::all_of(methodEnd + 1, url, [](char c) { return c == ' '; });
+}
+
+struct ContentLengths {
+    int count = 0;
+    bool differ = false;
+    const char* first = nullptr;
+};
+
+enum MHD_Result CountContentLength(void* context, enum MHD_ValueKind /*kind*/, const char* key, const char* value)
+{
+    ContentLengths& lengths = *static_cast<ContentLengths*>(context);
+    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
+        if (lengths.count++ == 0) {
+            lengths.first = value;
+        } else if (std::strcmp(lengths.first, value) != 0) {
+            lengths.differ = true;
+        }
+    }
+    return MHD_YES;
+}
+
+// Where a body ends must be beyond doubt: the library reads a body by Transfer-Encoding
+// before Content-length, and by the first of several Content-length headers, while a proxy
+// may read it by another, and the rest would pass as the next request.
+bool BodyFramingIsClear(MHD_Connection* connection, std::string* reason)
+{
+    ContentLengths lengths;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CountContentLength, &lengths);
+    if (lengths.count > 0 &&
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr) {
+        *reason = "both Content-length and Transfer-Encoding";
+        return false;
+    }
+    if (lengths.differ) {
+        *reason = "Content-length headers that differ";
+        return false;
+    }
+    return true;
 }
 
 enum MHD_Result Refuse(MHD_Connection* connection, const std::string& source, unsigned int status,
@@ -149,7 +207,7 @@ enum MHD_Result AnswerRead(MHD_Connection* connection, HttpRoutes& routes, const
 }
 
 enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const char* url, const char* method,
-                              const char* /*version*/, const char* uploadData, size_t* uploadDataSize,
+                              const char* version, const char* uploadData, size_t* uploadDataSize,
                               void** requestState)
 {
     HttpRoutes& routes = *static_cast<HttpRoutes*>(context);
@@ -174,6 +232,13 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
     }
 
     // The first call: request line and header are in, the body (if any) is not.
+    if (!RequestLineIsWhole(connection, method, url, version)) {
+        return ReplyText(connection, MHD_HTTP_BAD_REQUEST, "refused: a NUL byte in the request line");
+    }
+    std::string reason;
+    if (!BodyFramingIsClear(connection, &reason)) {
+        return ReplyText(connection, MHD_HTTP_BAD_REQUEST, "refused: " + reason);
+    }
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0) {
         *requestState = &READING_REQUEST;
         return MHD_YES;
@@ -189,6 +254,16 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
     return ReplyText(connection, MHD_HTTP_NOT_FOUND, "not found");
 }
 
+void* NoteRequestLine(void* /*context*/, const char* uri, MHD_Connection* connection)
+{
+    OpenConnection* open = ConnectionOf(connection);
+    if (open != nullptr) {
+        open->rawUri = uri;
+        open->rawUriLength = std::strlen(uri);
+    }
+    return nullptr;
+}
+
 void ForgetRequest(void* context, MHD_Connection* connection, void** requestState,
                    enum MHD_RequestTerminationCode /*code*/)
 {
@@ -198,6 +273,7 @@ void ForgetRequest(void* context, MHD_Connection* connection, void** requestStat
     *requestState = nullptr;
     OpenConnection* open = ConnectionOf(connection);
     if (open != nullptr) {
+        open->rawUri = nullptr;
         static_cast<RequestClock*>(context)->Completed(open);
     }
 }
@@ -295,6 +371,7 @@ bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned int>(settings.connectionsPerAddress),
         MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(settings.connectionTimeout),
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, CONNECTION_MEMORY_LIMIT,
+        MHD_OPTION_URI_LOG_CALLBACK, &NoteRequestLine, nullptr,
         MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, &clock_,
         MHD_OPTION_NOTIFY_CONNECTION, &NoteConnection, &clock_,
         MHD_OPTION_END);

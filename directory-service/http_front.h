@@ -3,7 +3,8 @@
 //   GET  /cgi-bin/quarvcgiread.exe  the list, 5280 bytes
 //   POST /cgi-bin/quarvcgi.exe      one 264-byte entry
 // The library parses HTTP (including the lone LF that ends the wizard's GET line); this
-// file only decides what each request gets.
+// file decides what each request gets, and refuses what the library lets through but a
+// proxy in front of a fleet could read otherwise (request smuggling).
 #include "directory.h"
 #include "list_responses.h"
 #include "service_settings.h"
@@ -25,6 +26,10 @@ struct OpenConnection {
     int fd = -1;
     // When its current request began, in steady-clock ticks.
     std::atomic<int64_t> since{0};
+    // The current request's URI where the library showed it before cutting it up, and its
+    // length then: a NUL inside the request line shows as a gap between the pieces.
+    const char* rawUri = nullptr;
+    size_t rawUriLength = 0;
 };
 
 // Open connections and when their current request began. The library's own time-out

@@ -79,6 +79,22 @@ std::string ReadOneReply(int fd)
     }
 }
 
+// Every byte of a literal, NULs included.
+template <size_t N>
+std::string Raw(const char (&bytes)[N])
+{
+    return std::string(bytes, N - 1);
+}
+
+size_t CountReplies(const std::string& bytes)
+{
+    size_t count = 0;
+    for (size_t at = bytes.find("HTTP/1.1 "); at != std::string::npos; at = bytes.find("HTTP/1.1 ", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override { StartService(StoreKind::Sqlite); }
@@ -287,6 +303,55 @@ TEST_F(ServiceTest, KeepsAnHttp11ConnectionOpenForTheNextRequest)
     send(wizard, WIZARD_GET.data(), WIZARD_GET.size(), MSG_NOSIGNAL);
     EXPECT_TRUE(ClosedByPeer(wizard, milliseconds(2000)));
     close(wizard);
+}
+
+TEST_F(ServiceTest, RefusesRequestsWhoseEndOrTargetIsInDoubt)
+{
+    StandInHost host(HostAnswer::Handshake);
+    const std::string entry = EntryBytes("smuggled", host.Port());
+    const std::string list = "GET /cgi-bin/quarvcgiread.exe HTTP/1.1\r\nHost: x\r\n\r\n";
+    const std::string chunked = "108\r\n" + entry + "\r\n0\r\n\r\n";
+    struct RequestCase {
+        const char* name;
+        std::string request;
+        int status;
+    };
+    const RequestCase cases[] = {
+        {"Content-length and chunked",
+         "POST /cgi-bin/quarvcgi.exe HTTP/1.1\r\nHost: x\r\nContent-length: 264\r\n"
+         "Transfer-Encoding: chunked\r\n\r\n" + chunked + list,
+         400},
+        {"chunked and Content-length, other spellings",
+         "POST /cgi-bin/quarvcgi.exe HTTP/1.1\r\nHost: x\r\ntransfer-encoding: Chunked\r\n"
+         "CONTENT-LENGTH: 264\r\n\r\n" + chunked + list,
+         400},
+        {"two different Content-lengths",
+         "POST /cgi-bin/quarvcgi.exe HTTP/1.1\r\nHost: x\r\nContent-length: 264\r\nContent-length: 300\r\n\r\n" +
+             entry + list,
+         400},
+        {"NUL inside the path", Raw("GET /cgi-bin/quarvcgiread.exe\0x HTTP/1.0\r\n\r\n"), 400},
+        {"NUL at the end of the path", Raw("GET /cgi-bin/quarvcgiread.exe\0 HTTP/1.0\r\n\r\n"), 400},
+        {"NUL inside the method", Raw("GE\0T /cgi-bin/quarvcgiread.exe HTTP/1.0\r\n\r\n"), 400},
+        {"NUL inside a publication's path", Raw("POST /cgi-bin/quarvcgi.exe\0/x HTTP/1.0\r\n") +
+             "Content-length: 264\r\n\r\n" + entry, 400},
+        // What stays as it was.
+        {"the wizard's list request", WIZARD_GET, 200},
+        {"the same Content-length twice",
+         "POST /cgi-bin/quarvcgi.exe HTTP/1.0\r\nContent-length: 264\r\nContent-length: 264\r\n\r\n" + entry, 202},
+        {"chunked without Content-length",
+         "POST /cgi-bin/quarvcgi.exe HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n" + chunked, 411},
+    };
+    int source = 1;
+    for (const RequestCase& c : cases) {
+        std::string address = "127.0.4." + std::to_string(source++);
+        std::string reply = Exchange(port_, c.request, address.c_str());
+        EXPECT_EQ(ParseReply(reply).status, c.status) << c.name;
+        if (c.status == 400) {
+            // Nothing after the refused request is read as a request of its own.
+            EXPECT_EQ(CountReplies(reply), 1u) << c.name;
+        }
+    }
+    EXPECT_EQ(service_->Entries().EntryCount(), 1u) << "only the publication with its length twice";
 }
 
 }  // namespace
