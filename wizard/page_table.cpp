@@ -1,6 +1,5 @@
 #include "page_table.h"
 
-#include "internet_list_page.h"
 #include "resource.h"
 #include "wizard_pages.h"
 

@@ -35,6 +35,11 @@ void JumpOnBack(HWND page, int target)
     SendMessageA(GetParent(page), PSM_SETCURSEL, target + 1, 0);
 }
 
+bool IsCurrentPage(HWND page)
+{
+    return reinterpret_cast<HWND>(SendMessageA(GetParent(page), PSM_GETCURRENTPAGEHWND, 0, 0)) == page;
+}
+
 UINT NotifyCode(LPARAM lParam)
 {
     return reinterpret_cast<const NMHDR*>(lParam)->code;

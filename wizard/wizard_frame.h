@@ -47,6 +47,11 @@ void SetWizardButtons(HWND page, DWORD buttons);
 void JumpOnNext(HWND page, int target);
 void JumpOnBack(HWND page, int target);
 
+// The sheet also activates the pages it passes on its way to another one. A page that
+// starts work of its own on activation posts itself a message and, when it arrives, asks
+// this before it starts: only the page the sheet settled on is current by then.
+bool IsCurrentPage(HWND page);
+
 // The page-header part of a WM_NOTIFY from the sheet.
 UINT NotifyCode(LPARAM lParam);
 

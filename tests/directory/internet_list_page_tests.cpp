@@ -12,7 +12,7 @@
 
 #include "directory_peer.h"
 #include "internet_list_page.h"
-#include "lobby_bytes.h"
+#include "lobby_host_stand_in.h"
 #include "loopback_peer.h"
 #include "resource.h"
 #include "server_directory.h"
@@ -83,52 +83,6 @@ std::vector<std::string> Lines(std::vector<std::string> names)
     names.resize(20);
     return names;
 }
-
-// A lobby host on a port a wizard may host on: greets every connection with the handshake
-// and a player number, and counts them.
-class LobbyHostStandIn {
-public:
-    explicit LobbyHostStandIn(int player) : player_(player)
-    {
-        listener_ = ListenOnWizardPort(&port_);
-        thread_ = std::thread([this] {
-            for (;;) {
-                SOCKET s = accept(listener_, nullptr, nullptr);
-                if (s == INVALID_SOCKET)
-                    return;
-                SendRaw(s, Opening(player_));
-                sockets_.push_back(s);
-                InterlockedIncrement(&connections_);
-            }
-        });
-    }
-    ~LobbyHostStandIn()
-    {
-        closesocket(listener_);
-        thread_.join();
-        for (SOCKET s : sockets_)
-            closesocket(s);
-    }
-    int Port() const { return port_; }
-    bool WaitForConnections(LONG count, DWORD timeoutMs)
-    {
-        DWORD start = GetTickCount();
-        while (InterlockedCompareExchange(&connections_, 0, 0) < count) {
-            if (GetTickCount() - start >= timeoutMs)
-                return false;
-            Sleep(10);
-        }
-        return true;
-    }
-
-private:
-    int player_;
-    int port_ = 0;
-    SOCKET listener_ = INVALID_SOCKET;
-    volatile LONG connections_ = 0;
-    std::vector<SOCKET> sockets_;
-    std::thread thread_;
-};
 
 // What a window shows, pixel for pixel, read from its own device context: what has been
 // painted into it, whenever the system puts that on the screen.

@@ -2,14 +2,12 @@
 // and on request, and the connection to the one the player picks.
 #include "internet_list_page.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "net.h"
-#include "net_options.h"
 #include "resource.h"
 #include "server_directory.h"
+#include "server_list_join.h"
 #include "wizard_frame.h"
 
 int g_bSkipListRefresh;
@@ -18,24 +16,15 @@ namespace {
 
 // Posted on activation, so that the download starts once the sheet has settled. The sheet
 // activates a page before it shows it, and it also activates this page on the way when
-// another page jumps past it (a direct connection or the LAN page on to the lobby, the
-// lobby back to the LAN page): such a player never sees this list and must not wait for it.
+// another page jumps past it (a direct connection on to the lobby, the lobby back to the
+// LAN page): such a player never sees this list and must not wait for it.
 const UINT WM_REFRESH_SHOWN_LIST = WM_APP + 1;
 
 const char DOWNLOADING[] = "Trying to Download the List of Servers...";
 
-// The directory request and the connection block this thread for seconds, so the status is
-// painted at once, and with it whatever else the sheet has still to paint (a page just shown
-// has nothing painted yet): the player sees what is going on while it goes on.
 void ShowStatus(HWND page, const std::string& text)
 {
-    SetDlgItemTextA(page, IDC_INTERNET_STATUS, text.c_str());
-    RedrawWindow(GetParent(page), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-std::string ConnectStatus(const ServerEntry& entry, const char* outcome)
-{
-    return "Trying to Connect to Server " + EntryText(entry.szName) + "..." + outcome;
+    ShowStatusNow(page, IDC_INTERNET_STATUS, text);
 }
 
 bool IsAllZero(const ServerList& list)
@@ -73,7 +62,7 @@ void RefreshList(HWND page)
 void OnRefreshShownList(HWND page)
 {
     // Only the page the sheet settled on downloads.
-    if (reinterpret_cast<HWND>(SendMessageA(GetParent(page), PSM_GETCURRENTPAGEHWND, 0, 0)) == page)
+    if (IsCurrentPage(page))
         RefreshList(page);
 }
 
@@ -93,19 +82,6 @@ void OnSelectionChange(HWND page)
                          " is the current Selection Press \"Connect to Server!\"");
 }
 
-// An unused line, or an entry without an address or with a port no wizard hosts on, is no
-// host: trying it would connect to this machine, or to whatever listens on the 16 bits
-// left of a larger port.
-bool ConnectToListedHost()
-{
-    if (g_NetOptions.szServerAddress[0] == '\0' || !IsPortInRange(g_NetOptions.nServerPort)) {
-        std::snprintf(g_NetOptions.szClientError, NET_TEXT_SIZE, "The listed host has no usable address or port");
-        return false;
-    }
-    SetPlayerIdTarget(&g_NetOptions.nPlayerId);
-    return InitializeClient(g_NetOptions.szServerAddress, g_NetOptions.nServerPort, g_NetOptions.szClientError);
-}
-
 void ConnectToSelection(HWND page)
 {
     int index = SelectedEntry(page);
@@ -115,16 +91,7 @@ void ConnectToSelection(HWND page)
         return;
     }
     const ServerEntry& entry = g_ServerList.aEntries[index];
-    ShowStatus(page, ConnectStatus(entry, ""));
-    std::snprintf(g_NetOptions.szServerAddress, NET_TEXT_SIZE, "%s", EntryText(entry.szAddress).c_str());
-    g_NetOptions.nServerPort = entry.nPort;
-    if (!ConnectToListedHost()) {
-        ShowStatus(page, ConnectStatus(entry, " ERROR!"));
-        return;
-    }
-    ShowStatus(page, ConnectStatus(entry, " SUCCESS!"));
-    // Not inside a Next: the sheet lands on the page it is given.
-    SendMessageA(GetParent(page), PSM_SETCURSEL, PAGE_CLIENT_LOBBY, 0);
+    JoinListedServer(page, IDC_INTERNET_STATUS, EntryText(entry.szName), EntryText(entry.szAddress), entry.nPort);
 }
 
 void OnCommand(HWND page, WPARAM wParam)
