@@ -45,7 +45,7 @@
 #define IDC_JOIN_GAME           1003
 #define IDC_PLAYER_NAME         1012
 
-// Connection-method page. No control carries IDC_METHOD_LAN; the page still acts on it.
+// Connection-method page
 #define IDC_METHOD_DIRECT       1002
 #define IDC_METHOD_LAN          1003
 #define IDC_METHOD_INTERNET     1013
@@ -60,6 +60,7 @@
 #define IDC_SERVER_LIST         1014
 #define IDC_LAN_CONNECT         1015
 #define IDC_LAN_REFRESH         1016
+#define IDC_LAN_STATUS          1024
 #define IDC_INTERNET_REFRESH    1022
 #define IDC_INTERNET_CONNECT    1023
 #define IDC_INTERNET_STATUS     1024

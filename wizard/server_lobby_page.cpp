@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "chat_line.h"
+#include "lan_discovery.h"
 #include "lobby_inbox.h"
 #include "net.h"
 #include "net_options.h"
@@ -59,18 +60,26 @@ void OnWake(HWND page)
     }
 }
 
+// The host counts as a player in what the LAN is told.
+int CountLobbyPlayers()
+{
+    return CountConnectedClients() + 1;
+}
+
 void OnSetActive(HWND page)
 {
     SetWizardButtons(page, BUTTONS_BACK_FINISH);
     // Every showing starts the server; one that already runs on this port keeps running
-    // with its clients.
-    InitializeServer(g_NetOptions.nHostPort, MAX_LOBBY_PLAYERS, g_NetOptions.szServerError);
+    // with its clients. The LAN is told about the game while this page shows it.
+    if (InitializeServer(g_NetOptions.nHostPort, MAX_LOBBY_PLAYERS, g_NetOptions.szServerError))
+        StartLanResponder(g_NetOptions.szServerName, g_NetOptions.nHostPort, MAX_LOBBY_PLAYERS, CountLobbyPlayers);
     if (g_NetOptions.bPublishServer == 1)
         PublishServer(1, g_NetOptions.nHostPort, 1, MAX_LOBBY_PLAYERS, 1, g_NetOptions.szServerName);
 }
 
 void OnStartGame()
 {
+    StopLanResponder();
     NetMessage start = {};
     start.nType = MSG_START_GAME;
     PushMessage(LobbyOutbox, start);
@@ -102,6 +111,9 @@ void OnNotify(HWND page, LPARAM lParam)
     case PSN_WIZFINISH:
         OnStartGame();
         break;
+    case PSN_WIZBACK:
+        StopLanResponder();
+        break;
     }
 }
 
@@ -121,6 +133,10 @@ INT_PTR CALLBACK ServerLobbyPageProc(HWND page, UINT message, WPARAM wParam, LPA
         return 0;
     case WM_USER:
         OnWake(page);
+        return 0;
+    case WM_DESTROY:
+        // The sheet closes: cancelled, or the game starts.
+        StopLanResponder();
         return 0;
     }
     return 0;

@@ -2,10 +2,10 @@
 # find it in their Internet list and join it, and it leaves the list once its wizard has ended.
 
 # The shipped wizard talks to the directory it was configured for. Its loopback build is the
-# same program with another address compiled in: 127.0.0.1 and a port fixed for the build,
-# above the range the system takes the ports of outgoing connections from (32768 to 60999)
-# and chosen from the build folder's path, so that builds side by side on one machine keep
-# apart.
+# same program with other addresses compiled in: for the directory 127.0.0.1 and a port fixed
+# for the build, above the range the system takes the ports of outgoing connections from
+# (32768 to 60999) and chosen from the build folder's path, so that builds side by side on one
+# machine keep apart; for LAN discovery the test builds' loopback broadcast (tests/CMakeLists.txt).
 string(MD5 build_folder_hash "${CMAKE_BINARY_DIR}")
 string(SUBSTRING "${build_folder_hash}" 0 4 build_folder_hash)
 math(EXPR default_directory_port "61000 + 0x${build_folder_hash} % 4500")
@@ -19,7 +19,8 @@ target_compile_definitions(loopback_directory_address PRIVATE
   QUARV_DIRECTORY_PORT=${QUARV_E2E_DIRECTORY_PORT})
 
 add_executable(hollagrin_loopback WIN32 ${CMAKE_SOURCE_DIR}/wizard/main.cpp)
-target_link_libraries(hollagrin_loopback PRIVATE loopback_directory_address hollagrin_core hollagrin_resources)
+target_link_libraries(hollagrin_loopback PRIVATE loopback_directory_address loopback_lan_address hollagrin_core
+                      hollagrin_resources)
 
 # The service on that port, with probes often enough that a host that has gone leaves the
 # list within seconds.
