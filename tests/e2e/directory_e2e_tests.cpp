@@ -21,7 +21,6 @@
 
 namespace {
 
-const DWORD PROCESS_END_MS = 30000;
 // How long a player may have to refresh before the directory lists a new host, which it does
 // once its first probe of the host has been answered.
 const DWORD LISTING_MS = 15000;
@@ -41,74 +40,25 @@ const char* const STATUS = "1024";
 const char* const TRANSCRIPT = "1017";
 const char* const CHAT_INPUT = "1006";
 
-class Player {
+// Presses "Refresh Server List" until the list does or does not hold the name; the time
+// that took, or ~0u when it never came to be.
+DWORD RefreshUntil(const WizardPlayer& player, const std::string& name, bool listed, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::vector<std::string> lines = player.ListLines(SERVER_LIST);
+        bool found = std::find(lines.begin(), lines.end(), name) != lines.end();
+        if (found == listed)
+            return GetTickCount() - start;
+        if (GetTickCount() - start >= timeoutMs)
+            return ~0u;
+        EXPECT_EQ(0u, player.Drive({"click", REFRESH})) << player.Name();
+    }
+}
+
+class Player : public WizardPlayer {
 public:
-    explicit Player(const std::string& name) : name_(name), folder_(false)
-    {
-        EXPECT_TRUE(StartWizardIn(HOLLAGRIN_LOOPBACK_EXE, folder_, &process_)) << GetLastError();
-    }
-
-    ~Player()
-    {
-        if (process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(process_.hProcess, 1);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-
-    const std::string& Name() const { return name_; }
-    std::string File(const std::string& name) const { return folder_.File(name); }
-
-    // Runs the wizard driver on this player's wizard; its exit code, and in *output what it
-    // printed.
-    DWORD Drive(std::initializer_list<std::string> commands, std::string* output = nullptr) const
-    {
-        return RunWizardDriver("--pid " + std::to_string(process_.dwProcessId), commands, output);
-    }
-
-    // The lines of the Internet list as the player sees them now.
-    std::vector<std::string> ListedNames() const
-    {
-        std::string output;
-        EXPECT_EQ(0u, Drive({"lines", SERVER_LIST}, &output)) << name_;
-        std::vector<std::string> lines;
-        size_t start = 0;
-        for (size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
-            std::string line = output.substr(start, end - start);
-            if (line == "--end--")
-                break;
-            lines.push_back(line);
-        }
-        return lines;
-    }
-
-    // Presses "Refresh Server List" until the list does or does not hold the name; the time
-    // that took, or ~0u when it never came to be.
-    DWORD RefreshUntil(const std::string& name, bool listed, DWORD timeoutMs) const
-    {
-        DWORD start = GetTickCount();
-        for (;;) {
-            std::vector<std::string> lines = ListedNames();
-            bool found = false;
-            for (const std::string& line : lines)
-                found = found || line == name;
-            if (found == listed)
-                return GetTickCount() - start;
-            if (GetTickCount() - start >= timeoutMs)
-                return ~0u;
-            EXPECT_EQ(0u, Drive({"click", REFRESH})) << name_;
-        }
-    }
-
-    DWORD ExitCode() const
-    {
-        return ExitCodeWithin(process_.hProcess, PROCESS_END_MS);
-    }
-
-private:
-    std::string name_;
-    TempFolder folder_;
-    PROCESS_INFORMATION process_ = {};
+    explicit Player(const std::string& name) : WizardPlayer(HOLLAGRIN_LOOPBACK_EXE, name) {}
 };
 
 } // namespace
@@ -133,11 +83,11 @@ TEST(DirectoryRun, APublishedGameIsFoundJoinedAndLeavesTheListWhenItsHostHasGone
     Player ann("Ann");
     ASSERT_EQ(0u, ann.Drive({"page", "1", "click", JOIN_GAME, "set", PLAYER_NAME, ann.Name(), "next", "page", "2",
                              "click", INTERNET_METHOD, "next", "page", "5"}));
-    ASSERT_NE(~0u, ann.RefreshUntil(serverName, true, LISTING_MS)) << "the published game never showed in the list";
+    ASSERT_NE(~0u, RefreshUntil(ann, serverName, true, LISTING_MS)) << "the published game never showed in the list";
     std::string status;
     EXPECT_EQ(0u, ann.Drive({"print", STATUS}, &status));
     EXPECT_EQ("Trying to Download the List of Servers... SUCCESS!\n--end--\n", status);
-    std::vector<std::string> lines = ann.ListedNames();
+    std::vector<std::string> lines = ann.ListLines(SERVER_LIST);
     EXPECT_EQ(20u, lines.size()) << "every entry has its line";
 
     ASSERT_EQ(0u, ann.Drive({"select", SERVER_LIST, serverName, "until", STATUS,
@@ -155,8 +105,8 @@ TEST(DirectoryRun, APublishedGameIsFoundJoinedAndLeavesTheListWhenItsHostHasGone
     Player bob("Bob");
     ASSERT_EQ(0u, bob.Drive({"page", "1", "click", JOIN_GAME, "set", PLAYER_NAME, bob.Name(), "next", "page", "2",
                              "click", INTERNET_METHOD, "next", "page", "5"}));
-    ASSERT_NE(~0u, bob.RefreshUntil(serverName, true, LISTING_MS));
-    ASSERT_NE(~0u, bob.RefreshUntil(otherName, true, LISTING_MS));
+    ASSERT_NE(~0u, RefreshUntil(bob, serverName, true, LISTING_MS));
+    ASSERT_NE(~0u, RefreshUntil(bob, otherName, true, LISTING_MS));
 
     // The host starts the game; its wizard ends, and Ann's with it.
     ASSERT_EQ(0u, host.Drive({"finish"}));
@@ -170,9 +120,9 @@ TEST(DirectoryRun, APublishedGameIsFoundJoinedAndLeavesTheListWhenItsHostHasGone
     EXPECT_TRUE(WaitForFile(ann.File("quarv.exe.ran"), 10000)) << "Ann's game did not start";
 
     // The directory finds the host gone at its next probes and drops it.
-    DWORD gone = bob.RefreshUntil(serverName, false, (DIRECTORY_DROP_SECONDS + 10) * 1000);
+    DWORD gone = RefreshUntil(bob, serverName, false, (DIRECTORY_DROP_SECONDS + 10) * 1000);
     EXPECT_NE(~0u, gone) << "the ended game stayed in the list";
-    std::vector<std::string> left = bob.ListedNames();
+    std::vector<std::string> left = bob.ListLines(SERVER_LIST);
     EXPECT_NE(left.end(), std::find(left.begin(), left.end(), otherName)) << "the other game went too";
     EXPECT_EQ(0u, bob.Drive({"print", STATUS}, &status));
     EXPECT_EQ("Trying to Download the List of Servers... SUCCESS!\n--end--\n", status);

@@ -1,5 +1,7 @@
 #include "wizard_run.h"
 
+#include <gtest/gtest.h>
+
 std::string Quoted(const std::string& argument)
 {
     return "\"" + argument + "\"";
@@ -69,4 +71,47 @@ DWORD ExitCodeWithin(HANDLE process, DWORD timeoutMs)
     if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0)
         GetExitCodeProcess(process, &code);
     return code;
+}
+
+namespace {
+const DWORD PROCESS_END_MS = 30000;
+}
+
+WizardPlayer::WizardPlayer(const std::string& wizardExe, const std::string& name) : name_(name), folder_(false)
+{
+    if (!StartWizardIn(wizardExe, folder_, &process_))
+        ADD_FAILURE() << name << ": the wizard did not start: " << GetLastError();
+}
+
+WizardPlayer::~WizardPlayer()
+{
+    if (process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(process_.hProcess, 1);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+DWORD WizardPlayer::Drive(std::initializer_list<std::string> commands, std::string* output) const
+{
+    return RunWizardDriver("--pid " + std::to_string(process_.dwProcessId), commands, output);
+}
+
+std::vector<std::string> WizardPlayer::ListLines(const std::string& listId) const
+{
+    std::string output;
+    EXPECT_EQ(0u, Drive({"lines", listId}, &output)) << name_;
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = output.substr(start, end - start);
+        if (line == "--end--")
+            break;
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+DWORD WizardPlayer::ExitCode() const
+{
+    return ExitCodeWithin(process_.hProcess, PROCESS_END_MS);
 }

@@ -26,3 +26,27 @@ DWORD RunWizardDriver(const std::string& options, std::initializer_list<std::str
 
 // The process's exit code once it has ended, or ~0u when it did not end in time.
 DWORD ExitCodeWithin(HANDLE process, DWORD timeoutMs);
+
+// One player's wizard, started in a folder of its own and ended with the test.
+class WizardPlayer {
+public:
+    WizardPlayer(const std::string& wizardExe, const std::string& name);
+    ~WizardPlayer();
+    WizardPlayer(const WizardPlayer&) = delete;
+    WizardPlayer& operator=(const WizardPlayer&) = delete;
+
+    const std::string& Name() const { return name_; }
+    std::string File(const std::string& name) const { return folder_.File(name); }
+    // Runs the wizard driver on this player's wizard; its exit code, and in *output what it
+    // printed.
+    DWORD Drive(std::initializer_list<std::string> commands, std::string* output = nullptr) const;
+    // The lines of a list box of the current page, as the player sees them now.
+    std::vector<std::string> ListLines(const std::string& listId) const;
+    // The exit code once the wizard has ended, or ~0u when it did not end in time.
+    DWORD ExitCode() const;
+
+private:
+    std::string name_;
+    TempFolder folder_;
+    PROCESS_INFORMATION process_ = {};
+};
