@@ -1,5 +1,6 @@
-// The service program itself, killed without warning and started again on the same store;
-// and a data file from before the schema was numbered, taken over as it is.
+// The service program itself, killed without warning and started again on the same store,
+// and stopped with its stop signal; and a data file from before the schema was numbered,
+// taken over as it is.
 #include "test_peers.h"
 #include "test_stores.h"
 
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,9 +25,9 @@ using std::chrono::milliseconds;
 class ServiceProcess {
 public:
     ServiceProcess(const TempFolder& folder, const char* portFileName, const std::vector<std::string>& store)
+        : log_(folder.File(std::string(portFileName) + ".log"))
     {
         std::string portFile = folder.File(portFileName);
-        std::string log = folder.File(std::string(portFileName) + ".log");
         std::vector<std::string> arguments = {QUARV_DIRECTORY_EXE, "--listen", "127.0.0.1", "--port", "0",
                                               "--port-file", portFile, "--probe-interval", "0.3",
                                               "--retry-interval", "0.1", "--probe-timeout", "0.5",
@@ -38,7 +40,7 @@ public:
         argv.push_back(nullptr);
         pid_ = fork();
         if (pid_ == 0) {
-            std::freopen(log.c_str(), "w", stderr);
+            std::freopen(log_.c_str(), "w", stderr);
             execv(QUARV_DIRECTORY_EXE, argv.data());
             _exit(127);
         }
@@ -63,7 +65,28 @@ public:
         }
     }
 
+    // Sends the stop signal and waits for the end: the wait status, or -1 when the process
+    // did not end within the limit.
+    int Stop(milliseconds limit)
+    {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) {
+            return -1;
+        }
+        pid_ = -1;
+        return status;
+    }
+
+    // What the service wrote to its standard error, sanitizer reports included.
+    std::string Log() const
+    {
+        std::ifstream file(log_);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
 private:
+    std::string log_;
     pid_t pid_ = -1;
     int port_ = 0;
 };
@@ -95,6 +118,24 @@ TEST_P(Persistence, EntriesSurviveAKilledProcess)
     EXPECT_EQ(listed[0].address, "127.0.0.1");
     EXPECT_EQ(listed[0].port, host.Port());
     EXPECT_EQ(ParseReply(Exchange(second.Port(), WizardPost(entry))).status, 200) << "known, so refreshed";
+}
+
+// In the sanitized build a leak or a memory error found at the end shows here too: the
+// process then ends with another status.
+TEST_P(Persistence, TheStopSignalEndsTheServiceCleanlyAfterItServedAndProbed)
+{
+    TempFolder folder;
+    ServiceSettings settings;
+    UseFreshStore(GetParam(), folder, &settings);
+    StandInHost host(HostAnswer::Handshake);
+    ServiceProcess service(folder, "service.port", StoreArguments(settings));
+    ASSERT_NE(service.Port(), 0) << "the service did not start";
+    EXPECT_EQ(ParseReply(Exchange(service.Port(), WizardPost(EntryBytes("Ann's server", host.Port())))).status, 202);
+    ASSERT_TRUE(WaitUntil([&] { return FetchList(service.Port()).size() == 1; }, milliseconds(3000)));
+
+    int status = service.Stop(milliseconds(5000));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status << ", log:\n"
+                                                                << service.Log();
 }
 
 TEST(SqliteUpgrade, TakesOverAFileFromBeforeTheSchemaWasNumbered)
