@@ -11,6 +11,7 @@
 #include <chrono>
 #include <set>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -267,6 +268,30 @@ TEST_P(DirectoryTest, StoresAndListsNamesByteForByte)
         EXPECT_EQ(field, names[i] + std::string(80 - names[i].size(), '\0')) << names[i];
         EXPECT_EQ(hosts[i].name, names[i]);
     }
+}
+
+// Probe workers sleep until the next probe is due; the first to wake takes it while the
+// others are still waiting for its time. (The sanitized build once found them reading the
+// schedule's entry for that time after the first had freed it.)
+TEST_P(DirectoryTest, ProbeWorkersWaitingForTheSameProbeTakeItOnce)
+{
+    settings_.probeInterval = 0.5;
+    directory_.reset(new Directory(settings_, *store_));
+    ASSERT_TRUE(directory_->Sync());
+    Publish("10.1.2.3", "Ann", 2300);
+    AnswerDueProbes(true);
+
+    std::vector<ProbeTarget> taken[3];
+    std::vector<std::thread> workers;
+    for (std::vector<ProbeTarget>& mine : taken) {
+        workers.emplace_back([this, &mine] { mine = directory_->WaitForDueProbes(10); });
+    }
+    std::this_thread::sleep_for(milliseconds(1500));
+    directory_->Stop();
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    EXPECT_EQ(taken[0].size() + taken[1].size() + taken[2].size(), 1u);
 }
 
 }  // namespace
