@@ -36,7 +36,7 @@ bool WritePortFile(const std::string& path, int port)
 
 std::unique_ptr<DirectoryStore> MakeStore(const ServiceSettings& settings)
 {
-    return MakeSqliteStore(settings.dataFile);
+    return settings.database.empty() ? MakeSqliteStore(settings.dataFile) : MakePostgresStore(settings.database);
 }
 
 DirectoryService::DirectoryService(const ServiceSettings& settings)

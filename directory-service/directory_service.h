@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-// The store the settings choose: the SQLite file.
+// The store the settings choose: PostgreSQL when they name a database, else the SQLite file.
 std::unique_ptr<DirectoryStore> MakeStore(const ServiceSettings& settings);
 
 class DirectoryService {

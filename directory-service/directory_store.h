@@ -111,3 +111,5 @@ public:
 };
 
 std::unique_ptr<DirectoryStore> MakeSqliteStore(const std::string& path);
+// conninfo: a libpq connection string or URI (postgresql://...).
+std::unique_ptr<DirectoryStore> MakePostgresStore(const std::string& conninfo);

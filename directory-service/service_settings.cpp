@@ -14,6 +14,9 @@ const char* const USAGE =
     "  --listen ADDRESS            IPv4 address to listen on (default 0.0.0.0)\n"
     "  --port N                    TCP port, 0 for any free one (default 80)\n"
     "  --data FILE                 SQLite file that keeps the entries (default quarv-directory.sqlite)\n"
+    "  --database CONNINFO         keep them in PostgreSQL instead, shared by every instance of a fleet\n"
+    "                              (postgresql://USER@HOST:PORT/DATABASE or key=value ...; a password\n"
+    "                              belongs in ~/.pgpass or PGPASSWORD, not on the command line)\n"
     "  --port-file FILE            write the port here once listening\n"
     "  --probe-interval SECONDS    between probes of a listed host (default 60)\n"
     "  --retry-interval SECONDS    between probes of a new or failing host (default 5)\n"
@@ -62,6 +65,7 @@ int DefaultThreads()
 bool ParseSettings(int argc, char** argv, ServiceSettings* settings, std::string* message, bool* help)
 {
     *help = false;
+    bool dataGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h") {
@@ -87,6 +91,10 @@ bool ParseSettings(int argc, char** argv, ServiceSettings* settings, std::string
         } else if (option == "--data") {
             good = *value != '\0';
             settings->dataFile = value;
+            dataGiven = true;
+        } else if (option == "--database") {
+            good = *value != '\0';
+            settings->database = value;
         } else if (option == "--port-file") {
             settings->portFile = value;
         } else if (option == "--probe-interval") {
@@ -130,6 +138,10 @@ bool ParseSettings(int argc, char** argv, ServiceSettings* settings, std::string
             *message = "bad value for " + option + ": " + value + "\n" + USAGE;
             return false;
         }
+    }
+    if (dataGiven && !settings->database.empty()) {
+        *message = "--data and --database each choose the store: give one of them\n" + std::string(USAGE);
+        return false;
     }
     // A lease shorter than a probe would let a second instance probe the host meanwhile.
     if (settings->probeLease <= settings->probeTimeout) {

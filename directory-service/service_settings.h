@@ -10,6 +10,7 @@ struct ServiceSettings {
     std::string listenAddress = "0.0.0.0";
     int port = 80;                          // 0: any free port (see portFile)
     std::string dataFile = "quarv-directory.sqlite";
+    std::string database;                   // a PostgreSQL connection string; when set, used instead of dataFile
     std::string portFile;                   // when set, receives the port once the service listens
     double probeInterval = 60;              // seconds between probes of a listed host
     double retryInterval = 5;               // seconds between probes of a new or failing host

@@ -4,92 +4,18 @@
 #include "test_peers.h"
 #include "test_stores.h"
 
-#include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 using std::chrono::milliseconds;
-
-class ServiceProcess {
-public:
-    ServiceProcess(const TempFolder& folder, const char* portFileName, const std::vector<std::string>& store)
-        : log_(folder.File(std::string(portFileName) + ".log"))
-    {
-        std::string portFile = folder.File(portFileName);
-        std::vector<std::string> arguments = {QUARV_DIRECTORY_EXE, "--listen", "127.0.0.1", "--port", "0",
-                                              "--port-file", portFile, "--probe-interval", "0.3",
-                                              "--retry-interval", "0.1", "--probe-timeout", "0.5",
-                                              "--probe-lease", "1"};
-        arguments.insert(arguments.end(), store.begin(), store.end());
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(&argument[0]);
-        }
-        argv.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            std::freopen(log_.c_str(), "w", stderr);
-            execv(QUARV_DIRECTORY_EXE, argv.data());
-            _exit(127);
-        }
-        WaitUntil(
-            [&] {
-                std::ifstream file(portFile);
-                return static_cast<bool>(file >> port_);
-            },
-            milliseconds(5000));
-    }
-
-    ~ServiceProcess() { Kill(); }
-
-    int Port() const { return port_; }
-
-    void Kill()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-
-    // Sends the stop signal and waits for the end: the wait status, or -1 when the process
-    // did not end within the limit.
-    int Stop(milliseconds limit)
-    {
-        kill(pid_, SIGTERM);
-        int status = 0;
-        if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) {
-            return -1;
-        }
-        pid_ = -1;
-        return status;
-    }
-
-    // What the service wrote to its standard error, sanitizer reports included.
-    std::string Log() const
-    {
-        std::ifstream file(log_);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-
-private:
-    std::string log_;
-    pid_t pid_ = -1;
-    int port_ = 0;
-};
 
 class Persistence : public ::testing::TestWithParam<StoreKind> {};
 
@@ -103,14 +29,14 @@ TEST_P(Persistence, EntriesSurviveAKilledProcess)
     StandInHost host(HostAnswer::Handshake);
     const std::string entry = EntryBytes("Ann's server", host.Port());
     {
-        ServiceProcess first(folder, "first.port", StoreArguments(settings));
+        ServiceProcess first(folder, "first", StoreArguments(settings));
         ASSERT_NE(first.Port(), 0) << "the service did not start";
         EXPECT_EQ(ParseReply(Exchange(first.Port(), WizardPost(entry))).status, 202);
         ASSERT_TRUE(WaitUntil([&] { return FetchList(first.Port()).size() == 1; }, milliseconds(3000)));
         first.Kill();
     }
 
-    ServiceProcess second(folder, "second.port", StoreArguments(settings));
+    ServiceProcess second(folder, "second", StoreArguments(settings));
     ASSERT_NE(second.Port(), 0) << "the service did not start again";
     std::vector<ListedHost> listed = FetchList(second.Port());
     ASSERT_EQ(listed.size(), 1u) << "listed at once, before any new probe";
@@ -128,7 +54,7 @@ TEST_P(Persistence, TheStopSignalEndsTheServiceCleanlyAfterItServedAndProbed)
     ServiceSettings settings;
     UseFreshStore(GetParam(), folder, &settings);
     StandInHost host(HostAnswer::Handshake);
-    ServiceProcess service(folder, "service.port", StoreArguments(settings));
+    ServiceProcess service(folder, "service", StoreArguments(settings));
     ASSERT_NE(service.Port(), 0) << "the service did not start";
     EXPECT_EQ(ParseReply(Exchange(service.Port(), WizardPost(EntryBytes("Ann's server", host.Port())))).status, 202);
     ASSERT_TRUE(WaitUntil([&] { return FetchList(service.Port()).size() == 1; }, milliseconds(3000)));
@@ -171,7 +97,7 @@ TEST(SqliteUpgrade, TakesOverAFileFromBeforeTheSchemaWasNumbered)
         sqlite3_close(db);
     }
 
-    ServiceProcess service(folder, "service.port", {"--data", data});
+    ServiceProcess service(folder, "service", {"--data", data});
     ASSERT_NE(service.Port(), 0) << "the service did not start on the old file";
     std::vector<ListedHost> hosts = FetchList(service.Port());
     ASSERT_EQ(hosts.size(), 1u);

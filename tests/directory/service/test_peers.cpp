@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -145,6 +149,11 @@ void StandInHost::Answer(int fd)
         SendInPieces(fd, OPENING, sizeof OPENING);
         open_.push_back(fd);
         return;
+    case HostAnswer::SlowHandshake:
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        send(fd, OPENING, sizeof OPENING, MSG_NOSIGNAL);
+        open_.push_back(fd);
+        return;
     case HostAnswer::ServerFull:
         send(fd, SERVER_FULL, sizeof SERVER_FULL, MSG_NOSIGNAL);
         break;
@@ -170,6 +179,69 @@ RefusingPort::RefusingPort() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0
 RefusingPort::~RefusingPort()
 {
     close(fd_);
+}
+
+ServiceProcess::ServiceProcess(const TempFolder& folder, const std::string& name,
+                               const std::vector<std::string>& arguments)
+    : log_(folder.File(name + ".log"))
+{
+    std::string portFile = folder.File(name + ".port");
+    std::vector<std::string> all = {QUARV_DIRECTORY_EXE, "--listen", "127.0.0.1", "--port", "0", "--port-file",
+                                    portFile, "--probe-interval", "0.3", "--retry-interval", "0.1",
+                                    "--probe-timeout", "0.5", "--probe-lease", "1"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : all) {
+        argv.push_back(&argument[0]);
+    }
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+        if (std::freopen(log_.c_str(), "w", stderr) != nullptr) {
+            execv(QUARV_DIRECTORY_EXE, argv.data());
+        }
+        _exit(127);
+    }
+    WaitUntil(
+        [&] {
+            std::ifstream file(portFile);
+            if (file >> port_) {
+                return true;
+            }
+            // A service that did not start is not waited for.
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                return true;
+            }
+            return false;
+        },
+        std::chrono::milliseconds(5000));
+}
+
+std::string ServiceProcess::Log() const
+{
+    std::ifstream file(log_);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void ServiceProcess::Kill()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+}
+
+int ServiceProcess::Stop(std::chrono::milliseconds limit)
+{
+    kill(pid_, SIGTERM);
+    int status = 0;
+    if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) {
+        return -1;
+    }
+    pid_ = -1;
+    return status;
 }
 
 std::string Exchange(int port, const std::string& request, const char* source)

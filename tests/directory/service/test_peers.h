@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -26,6 +27,7 @@ private:
 enum class HostAnswer {
     Handshake,          // 39 30 00 00 and the player number message, then stays connected
     HandshakeInPieces,  // the same, two bytes at a time
+    SlowHandshake,      // the same after 600 ms, so that a probe of it takes that long
     ServerFull,         // E9 03 00 00 00 00 00 00, then closes
     ServerFullInPieces,
     Silent,             // accepts and says nothing
@@ -72,6 +74,31 @@ public:
 
 private:
     int fd_ = -1;
+    int port_ = 0;
+};
+
+// The service program, started with the arguments after the usual ones for a test (loopback,
+// any free port, short probe intervals), its log in the folder; killed with SIGKILL at the end.
+class ServiceProcess {
+public:
+    ServiceProcess(const TempFolder& folder, const std::string& name, const std::vector<std::string>& arguments);
+    ~ServiceProcess() { Kill(); }
+    ServiceProcess(const ServiceProcess&) = delete;
+    ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+    // 0 when the service did not start within 5 s.
+    int Port() const { return port_; }
+    pid_t Pid() const { return pid_; }
+    // What the service wrote to its standard error, sanitizer reports included.
+    std::string Log() const;
+    void Kill();
+    // Sends the stop signal and waits for the end: the wait status, or -1 when the process
+    // did not end within the limit.
+    int Stop(std::chrono::milliseconds limit);
+
+private:
+    std::string log_;
+    pid_t pid_ = -1;
     int port_ = 0;
 };
 
