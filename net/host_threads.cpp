@@ -42,9 +42,10 @@ unsigned __stdcall HostPlayerThread(void* argument)
     char readAhead[RECEIVE_BUFFER_SIZE];
     Receiver receiver = {g_PlayerSockets[n], CreateEventA(nullptr, TRUE, FALSE, nullptr),
                          g_hSlotCancel[n], readAhead, 0, 0};
+    HANDLE hSender = receiver.hDone ? StartSlotSender(n) : nullptr;
     PushPlayerNotice(HostIncoming, MSG_PLAYER_JOINED, n);
     NetMessage message = {};
-    while (receiver.hDone && !g_bStopNetwork && ReceiveNetMessage(receiver, &message)) {
+    while (hSender && !g_bStopNetwork && ReceiveNetMessage(receiver, &message)) {
         if (KeepFromClient(n, message))
             PushMessage(HostIncoming, message);
         else
@@ -52,10 +53,17 @@ unsigned __stdcall HostPlayerThread(void* argument)
     }
     if (receiver.hDone)
         CloseHandle(receiver.hDone);
-    EnterCriticalSection(&g_SlotLocks[n]);
+    // A lost connection stops the sender at once; when the server stops, the sender first
+    // delivers the last messages.
+    if (!g_bStopNetwork)
+        SetEvent(g_hSlotCancel[n]);
+    if (hSender) {
+        WaitForSingleObject(hSender, INFINITE);
+        CloseHandle(hSender);
+    }
+    CloseSlotQueue(n);
     closesocket(receiver.socket);
     g_PlayerSockets[n] = 0;
-    LeaveCriticalSection(&g_SlotLocks[n]);
     if (!g_bStopNetwork) {
         PushPlayerNotice(HostIncoming, MSG_PLAYER_LEFT, n);
         if (g_bServerLobbyActive)
@@ -72,6 +80,8 @@ void AdmitClient(SOCKET s)
         return;
     }
     ConfigureLobbySocket(s);
+    int sendBuffer = SLOT_SEND_BUFFER;
+    setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof sendBuffer);
     // The opening goes out before the slot is published, so that no relayed message can
     // reach the client ahead of its handshake.
     char opening[16];
@@ -86,15 +96,13 @@ void AdmitClient(SOCKET s)
     // The slot's previous thread freed it as its last act: it is ending or has ended.
     EndThreadHandle(&g_hPlayerThreads[n], THREAD_END_MS);
     ResetEvent(g_hSlotCancel[n]);
-    EnterCriticalSection(&g_SlotLocks[n]);
+    OpenSlotQueue(n);
     g_PlayerSockets[n] = s;
-    LeaveCriticalSection(&g_SlotLocks[n]);
     g_hPlayerThreads[n] =
         StartNetworkThread(HostPlayerThread, reinterpret_cast<void*>(static_cast<intptr_t>(n)));
     if (!g_hPlayerThreads[n]) {
-        EnterCriticalSection(&g_SlotLocks[n]);
+        CloseSlotQueue(n);
         g_PlayerSockets[n] = 0;
-        LeaveCriticalSection(&g_SlotLocks[n]);
         closesocket(s);
     }
 }
@@ -120,14 +128,8 @@ unsigned __stdcall HostAcceptThread(void*)
 
 void SendToClients(FrameBatch& batch)
 {
-    for (int n = 1; n < LOBBY_MAX_PLAYERS; ++n) {
-        EnterCriticalSection(&g_SlotLocks[n]);
-        SOCKET s = g_PlayerSockets[n];
-        if (s && WaitForSingleObject(g_hSlotCancel[n], 0) != WAIT_OBJECT_0 &&
-            !SendAll(s, batch.pData, batch.nUsed))
-            SetEvent(g_hSlotCancel[n]);  // its thread closes it and reports the leave
-        LeaveCriticalSection(&g_SlotLocks[n]);
-    }
+    for (int n = 1; n < LOBBY_MAX_PLAYERS; ++n)
+        QueueForSlot(n, batch.pData, batch.nUsed);
     batch.nUsed = 0;
 }
 
@@ -176,17 +178,6 @@ void CancelAllSlots()
 {
     for (int n = 1; n < LOBBY_MAX_PLAYERS; ++n)
         SetEvent(g_hSlotCancel[n]);
-}
-
-// After the last message: a clean end of stream follows everything sent.
-void FinishSending()
-{
-    for (int n = 1; n < LOBBY_MAX_PLAYERS; ++n) {
-        EnterCriticalSection(&g_SlotLocks[n]);
-        if (g_PlayerSockets[n])
-            shutdown(g_PlayerSockets[n], SD_SEND);
-        LeaveCriticalSection(&g_SlotLocks[n]);
-    }
 }
 
 void WaitForPlayerThreads(DWORD timeoutMs)
@@ -239,6 +230,7 @@ bool InitializeServer(int nPort, int nMaxPlayers, char* szError)
     for (int n = 0; n < LOBBY_MAX_PLAYERS; ++n)
         g_PlayerSockets[n] = 0;
     g_nListenPort = nPort;
+    StartSlotSending();
     g_nMaxPlayers = nMaxPlayers < 1 ? 1 : nMaxPlayers > LOBBY_MAX_PLAYERS ? LOBBY_MAX_PLAYERS
                                                                             : nMaxPlayers;
     g_hAcceptThread = StartNetworkThread(HostAcceptThread, nullptr);
@@ -264,8 +256,8 @@ void StopServer(bool bDeliver)
     g_ListenSocket = 0;
     g_nListenPort = 0;
     if (bDeliver) {
-        EndThreadHandle(&g_hDispatchThread, LOBBY_SEND_TIMEOUT_MS + 2 * RELAY_PASS_MS);
-        FinishSending();
+        EndThreadHandle(&g_hDispatchThread, THREAD_END_MS);
+        FinishSlotSending(LOBBY_SEND_TIMEOUT_MS + RELAY_PASS_MS);
         WaitForPlayerThreads(FAREWELL_MS);
     } else {
         CancelAllSlots();

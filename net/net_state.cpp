@@ -2,7 +2,6 @@
 
 volatile SOCKET g_PlayerSockets[LOBBY_MAX_PLAYERS];
 HANDLE g_hSlotCancel[LOBBY_MAX_PLAYERS];
-CRITICAL_SECTION g_SlotLocks[LOBBY_MAX_PLAYERS];
 volatile SOCKET g_ClientSocket;
 HANDLE g_hClientCancel;
 CRITICAL_SECTION g_ClientLock;
@@ -22,10 +21,8 @@ namespace {
 struct ConnectionObjects {
     ConnectionObjects()
     {
-        for (int n = 0; n < LOBBY_MAX_PLAYERS; ++n) {
-            InitializeCriticalSection(&g_SlotLocks[n]);
+        for (int n = 0; n < LOBBY_MAX_PLAYERS; ++n)
             g_hSlotCancel[n] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        }
         InitializeCriticalSection(&g_ClientLock);
         g_hClientCancel = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
