@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Takes the README's pictures of the multiplayer wizard from the real program: a host and
-two players run Hollagrin.exe under Wine, are driven through every page a player can reach
-with tests/e2e's wizard driver, and each page is saved as docs/screenshots/wizard-*.png.
+"""Takes the README's pictures of the multiplayer wizard from the real program: two hosts and
+two players run Hollagrin under Wine, are driven through every page a player can reach with
+tests/e2e's wizard driver, and each page is saved as docs/screenshots/wizard-*.png.
 The Internet list needs a directory to show anything: directory_screenshot.py takes it.
 
 Usage: tests/e2e/wizard_screenshots.py        (build folder: $QUARV_BUILD or build/)
 
-It runs in a Wine session of its own (<build>/screenshots) from copies of <build>/dist.
+It runs in a Wine session of its own (<build>/screenshots), which has Wine's fonts (the
+caption buttons are drawn with them), from copies of the wizard's loopback build: the same
+program, whose LAN search asks this machine only, so the LAN page finds the two hosts here.
 """
 import os
 import shutil
@@ -18,10 +20,11 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 BUILD = os.path.abspath(os.environ.get("QUARV_BUILD", os.path.join(ROOT, "build")))
 SESSION = os.path.join(BUILD, "screenshots")
 DRIVER = os.path.join(BUILD, "tests", "e2e", "wizard_driver.exe")
-WIZARD = os.path.join(BUILD, "dist", "Hollagrin.exe")
+WIZARD = os.path.join(BUILD, "tests", "e2e", "hollagrin_loopback.exe")
 STANDIN = os.path.join(BUILD, "tests", "common", "standin_game.exe")
 OUT = os.path.join(ROOT, "docs", "screenshots")
 PORT = "2000"
+OTHER_PORT = "2100"
 
 
 def windows_path(path):
@@ -83,19 +86,25 @@ def main():
         host.drive("click", "1010", "next", "page", "8")
         host.shot("wizard-server-lobby-waiting")
 
+        owl = Player(os.path.join(work, "owl"))
+        players.append(owl)
+        owl.drive("page", "1", "click", "1002", "set", "1012", "Owl", "next", "page", "7",
+                  "set", "1017", "Night Owls", "set", "1006", OTHER_PORT, "next", "page", "8")
+
         ann = Player(os.path.join(work, "ann"))
         players.append(ann)
-        ann.drive("page", "1", "click", "1003", "set", "1012", "Ann", "next", "page", "2", "click", "1002")
+        ann.drive("page", "1", "click", "1003", "set", "1012", "Ann", "next", "page", "2", "click", "1003")
         ann.shot("wizard-connection-method")
-        ann.drive("click", "1002", "next", "page", "3",
-                  "set", "1017", "127.0.0.1", "set", "1006", PORT)
-        ann.shot("wizard-direct-connection")
-        ann.drive("next", "page", "6")
+        ann.drive("next", "page", "4", "until", "1024", "2 FOUND!")
+        ann.shot("wizard-lan-list")
+        ann.drive("select", "1014", "Cool Quarv Server  127.0.0.1:%s  1/4" % PORT, "click", "1015", "page", "6")
 
         bob = Player(os.path.join(work, "bob"))
         players.append(bob)
         bob.drive("page", "1", "click", "1003", "set", "1012", "Bob", "next", "page", "2", "click", "1002",
-                  "next", "page", "3", "set", "1017", "127.0.0.1", "set", "1006", PORT, "next", "page", "6")
+                  "next", "page", "3", "set", "1017", "127.0.0.1", "set", "1006", PORT)
+        bob.shot("wizard-direct-connection")
+        bob.drive("next", "page", "6")
 
         host.drive("until", "1021", "Number of Players Connected: 2",
                    "type", "1006", "Welcome to the Cool Quarv Server!", "enter", "1006")
@@ -106,6 +115,7 @@ def main():
         ann.shot("wizard-client-lobby")
         host.shot("wizard-server-lobby")
         host.drive("finish")
+        owl.drive("cancel")
         for player in players:
             player.process.wait(timeout=30)
     finally:
