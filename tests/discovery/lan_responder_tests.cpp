@@ -180,7 +180,7 @@ TEST_F(LanResponderTest, AFloodOfQueriesDoesNotSlowTheLobby)
     std::printf("lobby line round trip: slowest %lu ms quiet, %lu ms during %d queries in %lu ms; "
                 "this process (host and flooder) used %llu ms of processor time meanwhile; %d answers to the flood\n",
                 quiet, flooded, floodSent.load(), floodMs, processorMs, floodAnswers);
-    EXPECT_GE(floodSent.load(), static_cast<int>(floodMs) * FLOOD_PER_SECOND / 2000) << "the flood was thin";
+    EXPECT_GE(floodSent.load(), static_cast<int>(floodMs)) << "fewer than a thousand queries a second";
     // A line waits for at most one relay pass of 200 ms, plus the way.
     EXPECT_LT(flooded, 1000u) << "quiet: " << quiet << " ms";
     EXPECT_LE(floodAnswers, LAN_ANSWERS_PER_ADDRESS * static_cast<int>(floodMs / 1000 + 2));
