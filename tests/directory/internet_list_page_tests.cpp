@@ -132,27 +132,6 @@ protected:
         Press(PSBTN_NEXT);
     }
 
-    std::vector<std::string> ListLines()
-    {
-        HWND list = GetDlgItem(PageAt(PAGE_INTERNET_LIST), IDC_SERVER_LIST);
-        std::vector<std::string> lines;
-        int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            std::vector<char> text(SendMessageA(list, LB_GETTEXTLEN, i, 0) + 1);
-            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-            lines.push_back(text.data());
-        }
-        return lines;
-    }
-
-    // As a click on a line: the list box selects it and tells the page.
-    void Select(int index)
-    {
-        HWND list = Control(IDC_SERVER_LIST);
-        SendMessageA(list, LB_SETCURSEL, index, 0);
-        SendMessageA(Page(), WM_COMMAND, MAKEWPARAM(IDC_SERVER_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        Pump();
-    }
 
     std::string Status() { return GetText(GetDlgItem(PageAt(PAGE_INTERNET_LIST), IDC_INTERNET_STATUS)); }
 
@@ -188,12 +167,12 @@ TEST_F(InternetListPageTest, ShowingThePageDownloadsTheListAndShowsEveryEntryInO
     ASSERT_EQ(1u, RequestCount());
     EXPECT_EQ(LIST_REQUEST, directory_.Requests()[0]);
     EXPECT_EQ(DOWNLOADED, Status());
-    EXPECT_EQ(Lines({"Zeta", "Alpha", "", std::string(80, 'N')}), ListLines());
+    EXPECT_EQ(Lines({"Zeta", "Alpha", "", std::string(80, 'N')}), ServerListLines(PAGE_INTERNET_LIST));
     EXPECT_EQ(2400, g_ServerList.aEntries[1].nPort);
 
-    Select(1);
+    SelectServerLine(1);
     EXPECT_EQ("Server Alpha is the current Selection Press \"Connect to Server!\"", Status());
-    Select(3);
+    SelectServerLine(3);
     EXPECT_EQ("Server " + std::string(80, 'N') + " is the current Selection Press \"Connect to Server!\"", Status());
 
     Press(PSBTN_BACK);
@@ -219,14 +198,14 @@ TEST_F(InternetListPageTest, EachRefreshReportsItsDownloadAndAFailedOneKeepsTheO
         g_nDirectoryPort = directory_.Port();
         directory_.Answer(ListReply({{0, "127.0.0.9", "Older", 2000}}));
         Click(IDC_INTERNET_REFRESH);
-        ASSERT_EQ(older, ListLines()) << c.name;
+        ASSERT_EQ(older, ServerListLines(PAGE_INTERNET_LIST)) << c.name;
 
         directory_.Answer(c.reply);
         if (c.reply.empty())
             g_nDirectoryPort = refusing.Port();
         Click(IDC_INTERNET_REFRESH);
         EXPECT_EQ(c.status, Status()) << c.name;
-        EXPECT_EQ(c.lines, ListLines()) << c.name;
+        EXPECT_EQ(c.lines, ServerListLines(PAGE_INTERNET_LIST)) << c.name;
         if (std::string(c.status) == NOT_DOWNLOADED) {
             const ServerList empty = {};
             EXPECT_EQ(0, std::memcmp(&g_ServerList, &empty, sizeof g_ServerList))
@@ -243,7 +222,7 @@ TEST_F(InternetListPageTest, ConnectingByIndexJoinsThatHostAndBackDownloadsAgain
     directory_.Answer(ListReply({{0, "127.0.0.1", "Elsewhere", static_cast<uint32_t>(elsewhere.Port())},
                                  {2, "127.0.0.1", "Hal's game", static_cast<uint32_t>(host.Port())}}));
     GoToList();
-    Select(2);
+    SelectServerLine(2);
     Click(IDC_INTERNET_CONNECT);
 
     EXPECT_TRUE(host.WaitForConnections(1, 5000));
@@ -282,7 +261,7 @@ TEST_F(InternetListPageTest, ALineThatIsNoReachableHostFailsAndThePageStays)
     GoToList();
     for (const ConnectCase& c : cases) {
         g_NetOptions.szClientError[0] = '\0';
-        Select(c.listed.index);
+        SelectServerLine(c.listed.index);
         Click(IDC_INTERNET_CONNECT);
         EXPECT_EQ("Trying to Connect to Server " + c.listed.name + "... ERROR!", Status()) << c.name;
         EXPECT_EQ(PAGE_INTERNET_LIST, CurrentIndex()) << c.name;
@@ -300,9 +279,9 @@ TEST_F(InternetListPageTest, AfterAFailedRefreshTheOlderNamesCannotBeJoined)
     directory_.Answer(ListReply({}));
     Click(IDC_INTERNET_REFRESH);
     ASSERT_EQ(NOT_DOWNLOADED, Status());
-    ASSERT_EQ(Lines({"Hal's game"}), ListLines());
+    ASSERT_EQ(Lines({"Hal's game"}), ServerListLines(PAGE_INTERNET_LIST));
 
-    Select(0);
+    SelectServerLine(0);
     Click(IDC_INTERNET_CONNECT);
     EXPECT_EQ("Trying to Connect to Server ... ERROR!", Status());
     EXPECT_EQ(PAGE_INTERNET_LIST, CurrentIndex());

@@ -3,12 +3,9 @@
 
 # The shipped wizard talks to the directory it was configured for. Its loopback build is the
 # same program with other addresses compiled in: for the directory 127.0.0.1 and a port fixed
-# for the build, above the range the system takes the ports of outgoing connections from
-# (32768 to 60999) and chosen from the build folder's path, so that builds side by side on one
-# machine keep apart; for LAN discovery the test builds' loopback broadcast (tests/CMakeLists.txt).
-string(MD5 build_folder_hash "${CMAKE_BINARY_DIR}")
-string(SUBSTRING "${build_folder_hash}" 0 4 build_folder_hash)
-math(EXPR default_directory_port "61000 + 0x${build_folder_hash} % 4500")
+# for the build folder; for LAN discovery the test builds' loopback broadcast (both in
+# tests/CMakeLists.txt).
+build_folder_port(default_directory_port "")
 set(QUARV_E2E_DIRECTORY_PORT ${default_directory_port} CACHE STRING
     "Port of the directory that the loopback build of the wizard talks to")
 

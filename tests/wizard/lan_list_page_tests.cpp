@@ -114,19 +114,6 @@ protected:
         ASSERT_EQ(PAGE_LAN_LIST, CurrentIndex());
     }
 
-    std::vector<std::string> ListLines()
-    {
-        HWND list = GetDlgItem(PageAt(PAGE_LAN_LIST), IDC_SERVER_LIST);
-        std::vector<std::string> lines;
-        int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            std::vector<char> text(SendMessageA(list, LB_GETTEXTLEN, i, 0) + 1);
-            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-            lines.push_back(text.data());
-        }
-        return lines;
-    }
-
     std::string Status()
     {
         char text[512] = {};
@@ -156,14 +143,6 @@ protected:
         return Datagram();
     }
 
-    // As a click on a line: the list box selects it and tells the page.
-    void Select(int index)
-    {
-        HWND list = Control(IDC_SERVER_LIST);
-        SendMessageA(list, LB_SETCURSEL, index, 0);
-        SendMessageA(Page(), WM_COMMAND, MAKEWPARAM(IDC_SERVER_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        Pump();
-    }
 };
 
 std::string Found(int count)
@@ -187,13 +166,13 @@ TEST_F(LanListPageTest, ShowingThePageListsEachAnsweringGameOnceAsItArrives)
     EXPECT_EQ(SEARCHING, Status());
     EXPECT_EQ(BACK, Buttons()) << "Next is never enabled";
 
-    ASSERT_TRUE(PumpUntil([&] { return !ListLines().empty(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !ServerListLines(PAGE_LAN_LIST).empty(); }, 2000));
     EXPECT_LT(GetTickCount() - shown, LAN_SEARCH_MS) << "the first answer is listed as it arrives";
-    EXPECT_EQ(std::vector<std::string>{halLine}, ListLines()) << "Owl has not answered yet";
+    EXPECT_EQ(std::vector<std::string>{halLine}, ServerListLines(PAGE_LAN_LIST)) << "Owl has not answered yet";
     EXPECT_EQ(SEARCHING, Status());
 
     EXPECT_EQ(Found(2), SearchOutcome());
-    EXPECT_EQ((std::vector<std::string>{halLine, owlLine}), ListLines()) << "each game once";
+    EXPECT_EQ((std::vector<std::string>{halLine, owlLine}), ServerListLines(PAGE_LAN_LIST)) << "each game once";
     EXPECT_EQ(BACK, Buttons());
     for (LanGameStandIn* game : {&hal, &owl}) {
         std::vector<Datagram> queries = game->Queries();
@@ -215,7 +194,7 @@ TEST_F(LanListPageTest, EveryBadAnswerIsIgnored)
     });
     GoToList();
     EXPECT_EQ(Found(1), SearchOutcome()) << "the page went on through all of them";
-    EXPECT_EQ(std::vector<std::string>{"Good  127.0.0.1:2500  2/4"}, ListLines())
+    EXPECT_EQ(std::vector<std::string>{"Good  127.0.0.1:2500  2/4"}, ServerListLines(PAGE_LAN_LIST))
         << "a line from a bad answer carries that answer's name";
 }
 
@@ -228,7 +207,7 @@ TEST_F(LanListPageTest, AnAnswerAfterTheSearchIsIgnored)
     ASSERT_FALSE(queries.empty());
     late.SendToLastAsker(AnswerBytes(Le32At(queries.back(), 8), 2600, 1, 4, "Late"));
     PumpUntil([] { return false; }, 300);
-    EXPECT_TRUE(ListLines().empty());
+    EXPECT_TRUE(ServerListLines(PAGE_LAN_LIST).empty());
     EXPECT_EQ(NONE_ANSWERED, Status());
 }
 
@@ -243,12 +222,12 @@ TEST_F(LanListPageTest, ARefreshSearchesAgainAndForgetsGamesThatStopped)
     Click(IDC_LAN_REFRESH);
     EXPECT_EQ(SEARCHING, Status());
     EXPECT_EQ(Found(1), SearchOutcome());
-    EXPECT_EQ(std::vector<std::string>{"Hal's game  127.0.0.1:2300  1/4"}, ListLines());
+    EXPECT_EQ(std::vector<std::string>{"Hal's game  127.0.0.1:2300  1/4"}, ServerListLines(PAGE_LAN_LIST));
 
     hal.Stop();
     Click(IDC_LAN_REFRESH);
     EXPECT_EQ(NONE_ANSWERED, SearchOutcome());
-    EXPECT_TRUE(ListLines().empty());
+    EXPECT_TRUE(ServerListLines(PAGE_LAN_LIST).empty());
 }
 
 TEST_F(LanListPageTest, ConnectJoinsTheSelectedGameAndBackSearchesAgain)
@@ -258,10 +237,10 @@ TEST_F(LanListPageTest, ConnectJoinsTheSelectedGameAndBackSearchesAgain)
     LanGameStandIn hal(Game(host.Port(), 1, "Hal's game"), 100);
     GoToList();
     ASSERT_EQ(Found(2), SearchOutcome());
-    ASSERT_EQ(2u, ListLines().size());
-    ASSERT_EQ(0u, ListLines()[1].find("Hal's game  127.0.0.1:"));
+    ASSERT_EQ(2u, ServerListLines(PAGE_LAN_LIST).size());
+    ASSERT_EQ(0u, ServerListLines(PAGE_LAN_LIST)[1].find("Hal's game  127.0.0.1:"));
 
-    Select(1);
+    SelectServerLine(1);
     EXPECT_EQ("Server Hal's game is the current Selection Press \"Connect to server!\"", Status());
     Click(IDC_LAN_CONNECT);
     EXPECT_TRUE(host.WaitForConnections(1, 5000));
@@ -289,7 +268,7 @@ TEST_F(LanListPageTest, ConnectWithoutASelectionOrToAGameThatIsGoneStaysOnThePag
     EXPECT_EQ(NO_SELECTION, Status());
     EXPECT_STREQ("", g_NetOptions.szServerAddress) << "no connection was tried";
 
-    Select(0);
+    SelectServerLine(0);
     Click(IDC_LAN_CONNECT);
     EXPECT_EQ("Trying to Connect to Server Gone... ERROR!", Status());
     EXPECT_EQ(PAGE_LAN_LIST, CurrentIndex());
@@ -303,8 +282,8 @@ TEST_F(LanListPageTest, ASelectionMadeDuringTheSearchKeepsItsStatusLine)
     const std::string selected = "Server Hal's game is the current Selection Press \"Connect to server!\"";
     LanGameStandIn hal(Game(2300, 1, "Hal's game"));
     GoToList();
-    ASSERT_TRUE(PumpUntil([&] { return !ListLines().empty(); }, 2000));
-    Select(0);
+    ASSERT_TRUE(PumpUntil([&] { return !ServerListLines(PAGE_LAN_LIST).empty(); }, 2000));
+    SelectServerLine(0);
     EXPECT_EQ(selected, Status());
     PumpUntil([] { return false; }, 2000);
     EXPECT_EQ(selected, Status()) << "the search's end took the line";

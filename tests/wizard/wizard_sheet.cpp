@@ -164,6 +164,27 @@ void WizardSheetTest::MoveCaret(int id, int position)
     SendMessageA(Control(id), EM_SETSEL, position, position);
 }
 
+std::vector<std::string> WizardSheetTest::ServerListLines(int index)
+{
+    HWND list = GetDlgItem(PageAt(index), IDC_SERVER_LIST);
+    std::vector<std::string> lines;
+    int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::vector<char> text(SendMessageA(list, LB_GETTEXTLEN, i, 0) + 1);
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        lines.push_back(text.data());
+    }
+    return lines;
+}
+
+void WizardSheetTest::SelectServerLine(int line)
+{
+    HWND list = Control(IDC_SERVER_LIST);
+    SendMessageA(list, LB_SETCURSEL, line, 0);
+    SendMessageA(Page(), WM_COMMAND, MAKEWPARAM(IDC_SERVER_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    Pump();
+}
+
 void WizardSheetTest::ShowPage(int index)
 {
     SendMessageA(sheet_, PSM_SETCURSEL, index, 0);

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "net.h"
 #include "net_options.h"
@@ -46,6 +47,12 @@ protected:
     void Type(int id, const std::string& text);
     // Puts the caret of an edit at a character position (-1: the end).
     void MoveCaret(int id, int position);
+    // The lines of the server list (the LAN and Internet list pages share its id) of the page
+    // at the index.
+    std::vector<std::string> ServerListLines(int index);
+    // As a click on a line of the current page's server list: the list box selects it and
+    // tells the page.
+    void SelectServerLine(int line);
     // A test's shortcut to a page, the way the pages themselves jump.
     void ShowPage(int index);
     bool Ended();
