@@ -20,7 +20,6 @@ extern int g_nLanDiscoveryPort;
 bool StartLanResponder(const char* szServerName, int nLobbyPort, int nMaxPlayers, int (*pfnCountPlayers)());
 // Returns once the responder has closed its socket; nothing is answered after that.
 void StopLanResponder();
-bool IsLanResponderRunning();
 
 // A game that answered a search.
 struct LanGame {

@@ -155,8 +155,3 @@ void StopLanResponder()
     CloseResponderHandles();
     WSACleanup();
 }
-
-bool IsLanResponderRunning()
-{
-    return g_Responder.hThread != nullptr;
-}

@@ -46,7 +46,6 @@ protected:
 TEST_F(LanResponderTest, EveryGameOnTheMachineHearsAQueryAndTheHostAnswersWithItsGameAsItIsNow)
 {
     ASSERT_TRUE(Start("Cool Quarv Server"));
-    EXPECT_TRUE(IsLanResponderRunning());
     UdpPeer otherGame("0.0.0.0", g_nLanDiscoveryPort, true);
     ASSERT_TRUE(otherGame.IsOpen()) << "the discovery port is shared by every game of a machine";
     UdpPeer player;
@@ -107,7 +106,6 @@ TEST_F(LanResponderTest, AStoppedHostAnswersNothingAndARestartedOneAnswersOnce)
     UdpPeer player;
     ASSERT_TRUE(Start("First"));
     StopLanResponder();
-    EXPECT_FALSE(IsLanResponderRunning());
     player.SendTo(LOOPBACK_BROADCAST, g_nLanDiscoveryPort, QueryBytes(1));
     EXPECT_EQ(0, player.CountReceived(SILENCE_MS));
 
