@@ -2,7 +2,9 @@
 
 #include "host_probe.h"
 #include "log.h"
+#include "timed_store.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -40,9 +42,16 @@ std::unique_ptr<DirectoryStore> MakeStore(const ServiceSettings& settings)
 }
 
 DirectoryService::DirectoryService(const ServiceSettings& settings)
-    : settings_(settings), store_(MakeStore(settings_))
+    : settings_(settings), store_(MakeTimedStore(MakeStore(settings_), metrics_.storeSeconds)),
+      web_([this] { return directory_->ListedHosts(); }, [this] { return Health(); }, registry_)
 {
     directory_.reset(new Directory(settings_, *store_));
+    registry_.Gauge("quarv_directory_listed_hosts", "Hosts listed now: published and answering probes.",
+                    [this] { return static_cast<double>(directory_->ListedCount()); });
+    registry_.Gauge("quarv_directory_stored_hosts", "Hosts in the store now, listed or waiting for a first answer.",
+                    [this] { return static_cast<double>(directory_->EntryCount()); });
+    registry_.Gauge("quarv_directory_open_connections", "HTTP connections open now.",
+                    [this] { return static_cast<double>(front_.OpenConnections()); });
 }
 
 DirectoryService::~DirectoryService()
@@ -60,7 +69,8 @@ bool DirectoryService::Start(std::string* error)
         *error = "cannot read the " + store_->Describe() + ": " + store_->LastError();
         return false;
     }
-    if (!front_.Start(settings_, *directory_, error)) {
+    lastSync_ = std::chrono::steady_clock::now().time_since_epoch().count();
+    if (!front_.Start(settings_, *directory_, web_, metrics_, error)) {
         return false;
     }
     if (!settings_.portFile.empty() && !WritePortFile(settings_.portFile, Port())) {
@@ -106,6 +116,9 @@ void DirectoryService::RunProbes()
             return;
         }
         std::vector<bool> alive = ProbeHosts(due, timeout);
+        size_t answered = static_cast<size_t>(std::count(alive.begin(), alive.end(), true));
+        metrics_.probes.Add({"answered"}, answered);
+        metrics_.probes.Add({"failed"}, alive.size() - answered);
         directory_->RecordProbeResults(due, alive, WallClock::now());
     }
 }
@@ -120,7 +133,9 @@ void DirectoryService::RunSync()
         lock.unlock();
         // Also the store's heartbeat: a store that went away is tried again here, and the
         // lists come up to date as soon as it is back.
-        directory_->Sync();
+        if (directory_->Sync()) {
+            lastSync_ = std::chrono::steady_clock::now().time_since_epoch().count();
+        }
         bool availableNow = directory_->CanStore();
         if (available && !availableNow) {
             lostAt = std::chrono::steady_clock::now();
@@ -138,4 +153,24 @@ void DirectoryService::RunSync()
         }
         lock.lock();
     }
+}
+
+// Lists are answered from memory whatever the store does. But while the store cannot be
+// read, probes wait and hosts that have gone stay listed: once that has lasted longer than
+// a host that went away takes to leave the list, this instance's lists can no longer be
+// trusted, and a load balancer should send players elsewhere.
+ServiceHealth DirectoryService::Health() const
+{
+    auto sinceSync = std::chrono::steady_clock::now().time_since_epoch() -
+                     std::chrono::steady_clock::duration(lastSync_.load());
+    double seconds = std::chrono::duration<double>(sinceSync).count();
+    double dropTime = settings_.probeInterval + settings_.failuresToDrop * (settings_.retryInterval + settings_.probeTimeout);
+    std::string storing = directory_->CanStore() ? "publications are stored" : "publications cannot be stored now";
+    if (seconds > dropTime) {
+        char text[160] = {};
+        std::snprintf(text, sizeof text, "stale: the store has not been read for %.0f s, lists may show hosts that have gone; %s",
+                      seconds, storing.c_str());
+        return ServiceHealth{false, text};
+    }
+    return ServiceHealth{true, "ok: answering list requests; " + storing};
 }

@@ -5,8 +5,12 @@
 #include "directory.h"
 #include "directory_store.h"
 #include "http_front.h"
+#include "metrics.h"
+#include "service_metrics.h"
 #include "service_settings.h"
+#include "web_face.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -32,10 +36,16 @@ public:
 private:
     void RunProbes();
     void RunSync();
+    ServiceHealth Health() const;
 
     ServiceSettings settings_;
+    MetricsRegistry registry_;
+    ServiceMetrics metrics_{registry_};
     std::unique_ptr<DirectoryStore> store_;
     std::unique_ptr<Directory> directory_;
+    // When the directory last read the store (steady-clock ticks).
+    std::atomic<int64_t> lastSync_{0};
+    WebFace web_;
     HttpFront front_;
     std::vector<std::thread> probers_;
     std::thread syncer_;

@@ -63,7 +63,7 @@ a { color: var(--accent); }
   td.name { font-size: 1.1rem; padding-bottom: .35rem; }
   td[data-label]::before {
     content: attr(data-label); display: inline-block; min-width: 7.5rem;
-    color: var(--muted); font-size: .85rem;
+    color: var(--muted); font: .85rem/1.45 system-ui, -apple-system, "Segoe UI", Roboto, "Liberation Sans", sans-serif;
   }
 }
 )";

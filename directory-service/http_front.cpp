@@ -127,15 +127,17 @@ bool BodyFramingIsClear(MHD_Connection* connection, std::string* reason)
     return true;
 }
 
-enum MHD_Result Refuse(MHD_Connection* connection, const std::string& source, unsigned int status,
-                       const std::string& reason)
+enum MHD_Result Refuse(MHD_Connection* connection, ServiceMetrics& metrics, const char* outcome,
+                       const std::string& source, unsigned int status, const std::string& reason)
 {
+    metrics.publications.Add({outcome});
     Log("refused publication from %s (%u): %s", source.empty() ? "?" : source.c_str(), status, reason.c_str());
     return ReplyText(connection, status, "refused: " + reason);
 }
 
-enum MHD_Result RefuseUnstored(MHD_Connection* connection)
+enum MHD_Result RefuseUnstored(MHD_Connection* connection, ServiceMetrics& metrics)
 {
+    metrics.publications.Add({"store_unavailable"});
     // Logged once when the store goes, not for each publication while it is gone.
     return ReplyText(connection, MHD_HTTP_SERVICE_UNAVAILABLE,
                      "refused: the directory cannot store publications now; try again later");
@@ -143,28 +145,30 @@ enum MHD_Result RefuseUnstored(MHD_Connection* connection)
 
 // First call of a publication: everything that can be refused before the body is read is
 // refused here, so that nobody can make the service read a body it will not take.
-enum MHD_Result BeginPublication(MHD_Connection* connection, Directory& directory, void** requestState)
+enum MHD_Result BeginPublication(MHD_Connection* connection, HttpRoutes& routes, void** requestState)
 {
+    ServiceMetrics& metrics = *routes.metrics;
     std::string source = ClientAddress(connection);
     if (source.empty()) {
-        return Refuse(connection, source, MHD_HTTP_BAD_REQUEST, "only IPv4 hosts can be listed");
+        return Refuse(connection, metrics, "not_ipv4", source, MHD_HTTP_BAD_REQUEST, "only IPv4 hosts can be listed");
     }
     // Every attempt counts, good or bad, so that the log lines below are bounded too.
-    switch (directory.AdmitPublication(source, WallClock::now())) {
+    switch (routes.directory->AdmitPublication(source, WallClock::now())) {
     case Admission::Admitted:
         break;
     case Admission::TooMany:
         // Not logged: a flood of these would flood the log too.
+        metrics.publications.Add({"rate_limited"});
         return ReplyText(connection, MHD_HTTP_TOO_MANY_REQUESTS, "refused: too many publications from this address");
     case Admission::StoreUnavailable:
-        return RefuseUnstored(connection);
+        return RefuseUnstored(connection, metrics);
     }
     const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (length == nullptr) {
-        return Refuse(connection, source, MHD_HTTP_LENGTH_REQUIRED, "no Content-length");
+        return Refuse(connection, metrics, "no_length", source, MHD_HTTP_LENGTH_REQUIRED, "no Content-length");
     }
     if (std::strcmp(length, "264") != 0) {
-        return Refuse(connection, source, MHD_HTTP_BAD_REQUEST, "Content-length is not 264");
+        return Refuse(connection, metrics, "wrong_length", source, MHD_HTTP_BAD_REQUEST, "Content-length is not 264");
     }
     PendingPublication* pending = new PendingPublication;
     pending->source = source;
@@ -172,25 +176,28 @@ enum MHD_Result BeginPublication(MHD_Connection* connection, Directory& director
     return MHD_YES;
 }
 
-enum MHD_Result FinishPublication(MHD_Connection* connection, Directory& directory, PendingPublication* pending)
+enum MHD_Result FinishPublication(MHD_Connection* connection, HttpRoutes& routes, PendingPublication* pending)
 {
+    ServiceMetrics& metrics = *routes.metrics;
     std::string reason;
-    PublishResult result = directory.Publish(pending->source, reinterpret_cast<const unsigned char*>(pending->body.data()),
+    PublishResult result = routes.directory->Publish(pending->source, reinterpret_cast<const unsigned char*>(pending->body.data()),
                                              pending->received, WallClock::now(), &reason);
     switch (result) {
     case PublishResult::Added:
+        metrics.publications.Add({"added"});
         return ReplyText(connection, MHD_HTTP_ACCEPTED, "accepted: listed once the host answers");
     case PublishResult::Refreshed:
+        metrics.publications.Add({"refreshed"});
         return ReplyText(connection, MHD_HTTP_OK, "refreshed");
     case PublishResult::Invalid:
-        return Refuse(connection, pending->source, MHD_HTTP_BAD_REQUEST, reason);
+        return Refuse(connection, metrics, "invalid", pending->source, MHD_HTTP_BAD_REQUEST, reason);
     case PublishResult::AddressFull:
-        return Refuse(connection, pending->source, MHD_HTTP_FORBIDDEN, reason);
+        return Refuse(connection, metrics, "address_full", pending->source, MHD_HTTP_FORBIDDEN, reason);
     case PublishResult::DirectoryFull:
-        return Refuse(connection, pending->source, MHD_HTTP_SERVICE_UNAVAILABLE, reason);
+        return Refuse(connection, metrics, "directory_full", pending->source, MHD_HTTP_SERVICE_UNAVAILABLE, reason);
     case PublishResult::StoreUnavailable:
         Log("cannot store the publication from %s: %s", pending->source.c_str(), reason.c_str());
-        return RefuseUnstored(connection);
+        return RefuseUnstored(connection, metrics);
     }
     return MHD_NO;
 }
@@ -199,6 +206,9 @@ enum MHD_Result AnswerRead(MHD_Connection* connection, HttpRoutes& routes, const
 {
     if (std::strcmp(url, LIST_PATH) == 0) {
         return routes.lists.Queue(connection, *routes.directory) ? MHD_YES : MHD_NO;
+    }
+    if (routes.web->Serves(url)) {
+        return routes.web->Answer(connection, url);
     }
     if (std::strcmp(url, PUBLISH_PATH) == 0) {
         return ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "publish with POST");
@@ -228,10 +238,14 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
             *uploadDataSize = 0;
             return MHD_YES;
         }
-        return FinishPublication(connection, *routes.directory, pending);
+        return FinishPublication(connection, routes, pending);
     }
 
     // The first call: request line and header are in, the body (if any) is not.
+    OpenConnection* open = ConnectionOf(connection);
+    if (open != nullptr) {
+        open->pathLabel = ServiceMetrics::PathLabel(url);
+    }
     if (!RequestLineIsWhole(connection, method, url, version)) {
         return ReplyText(connection, MHD_HTTP_BAD_REQUEST, "refused: a NUL byte in the request line");
     }
@@ -245,11 +259,14 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
     }
     bool isPost = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
     if (std::strcmp(url, PUBLISH_PATH) == 0) {
-        return isPost ? BeginPublication(connection, *routes.directory, requestState)
+        return isPost ? BeginPublication(connection, routes, requestState)
                       : ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "publish with POST");
     }
     if (std::strcmp(url, LIST_PATH) == 0) {
         return ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "the list is read with GET");
+    }
+    if (routes.web->Serves(url)) {
+        return routes.web->RefuseMethod(connection);
     }
     return ReplyText(connection, MHD_HTTP_NOT_FOUND, "not found");
 }
@@ -264,17 +281,29 @@ void* NoteRequestLine(void* /*context*/, const char* uri, MHD_Connection* connec
     return nullptr;
 }
 
+// Every answered request is counted here, where its status is known whoever queued it.
+void CountAnswer(ServiceMetrics& metrics, MHD_Connection* connection, OpenConnection* open)
+{
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
+    if (info != nullptr && info->http_status != 0 && open->pathLabel != nullptr) {
+        metrics.requests.Add({open->pathLabel, std::to_string(info->http_status)});
+    }
+    open->pathLabel = nullptr;
+}
+
 void ForgetRequest(void* context, MHD_Connection* connection, void** requestState,
                    enum MHD_RequestTerminationCode /*code*/)
 {
+    HttpRoutes& routes = *static_cast<HttpRoutes*>(context);
     if (*requestState != &READING_REQUEST) {
         delete static_cast<PendingPublication*>(*requestState);
     }
     *requestState = nullptr;
     OpenConnection* open = ConnectionOf(connection);
     if (open != nullptr) {
+        CountAnswer(*routes.metrics, connection, open);
         open->rawUri = nullptr;
-        static_cast<RequestClock*>(context)->Completed(open);
+        routes.clock->Completed(open);
     }
 }
 
@@ -291,15 +320,28 @@ void NoteConnection(void* context, MHD_Connection* connection, void** socketStat
     }
 }
 
-void LogLibraryError(void* /*context*/, const char* format, va_list args)
+bool StartsWith(const char* text, const char* start)
 {
+    return std::strncmp(text, start, std::strlen(start)) == 0;
+}
+
+// The library's messages about what clients did. Each kind, told apart by its format, is
+// logged at most once every few seconds; the two that strangers cause most are counted.
+void LogLibraryError(void* context, const char* format, va_list args)
+{
+    HttpRoutes& routes = *static_cast<HttpRoutes*>(context);
+    if (StartsWith(format, "Server reached connection limit")) {
+        routes.metrics->refusedConnections.Add({});
+    } else if (StartsWith(format, "Error processing request (HTTP response code is")) {
+        routes.metrics->malformedRequests.Add({});
+    }
     char text[512] = {};
     std::vsnprintf(text, sizeof text, format, args);
     size_t length = std::strlen(text);
     while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) {
         text[--length] = '\0';
     }
-    Log("http: %s", text);
+    routes.limiter.Event(format, std::string("http: ") + text, Clock::now());
 }
 
 }  // namespace
@@ -328,6 +370,12 @@ void RequestClock::Closed(OpenConnection* connection)
     delete connection;
 }
 
+size_t RequestClock::OpenCount()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return open_.size();
+}
+
 void RequestClock::CloseOverdue(std::chrono::steady_clock::duration limit)
 {
     // The library reports a connection closed before it closes the socket, and that report
@@ -348,7 +396,8 @@ HttpFront::~HttpFront()
     Stop();
 }
 
-bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std::string* error)
+bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, WebFace& web, ServiceMetrics& metrics,
+                      std::string* error)
 {
     sockaddr_in address = {};
     address.sin_family = AF_INET;
@@ -358,13 +407,16 @@ bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std
         return false;
     }
     routes_.directory = &directory;
+    routes_.web = &web;
+    routes_.metrics = &metrics;
+    routes_.clock = &clock_;
     // Polling threads (epoll where there is one) rather than a thread per connection: a
     // silent or slow client then holds one of a bounded number of connection slots, and
     // only until its time-out, never a thread that others wait for.
     daemon_ = MHD_start_daemon(
         MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG, static_cast<uint16_t>(settings.port), nullptr, nullptr,
         &HandleRequest, &routes_,
-        MHD_OPTION_EXTERNAL_LOGGER, &LogLibraryError, nullptr,
+        MHD_OPTION_EXTERNAL_LOGGER, &LogLibraryError, &routes_,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings.threads),
         MHD_OPTION_CONNECTION_LIMIT, CONNECTION_LIMIT,
@@ -372,7 +424,7 @@ bool HttpFront::Start(const ServiceSettings& settings, Directory& directory, std
         MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(settings.connectionTimeout),
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, CONNECTION_MEMORY_LIMIT,
         MHD_OPTION_URI_LOG_CALLBACK, &NoteRequestLine, nullptr,
-        MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, &clock_,
+        MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, &routes_,
         MHD_OPTION_NOTIFY_CONNECTION, &NoteConnection, &clock_,
         MHD_OPTION_END);
     if (daemon_ == nullptr) {
@@ -411,5 +463,6 @@ void HttpFront::WatchRequests(std::chrono::steady_clock::duration limit)
     std::unique_lock<std::mutex> lock(stopMutex_);
     while (!stopWake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; })) {
         clock_.CloseOverdue(limit);
+        routes_.limiter.Flush(Clock::now());
     }
 }

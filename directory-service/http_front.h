@@ -7,7 +7,10 @@
 // proxy in front of a fleet could read otherwise (request smuggling).
 #include "directory.h"
 #include "list_responses.h"
+#include "log_limiter.h"
+#include "service_metrics.h"
 #include "service_settings.h"
+#include "web_face.h"
 
 #include <atomic>
 #include <chrono>
@@ -30,6 +33,8 @@ struct OpenConnection {
     // length then: a NUL inside the request line shows as a gap between the pieces.
     const char* rawUri = nullptr;
     size_t rawUriLength = 0;
+    // The current request's path as the metrics name it, once the handler has seen it.
+    const char* pathLabel = nullptr;
 };
 
 // Open connections and when their current request began. The library's own time-out
@@ -43,6 +48,7 @@ public:
     // Shuts down the connections whose request began more than the limit ago; the
     // library then closes them as it would any connection its client ended.
     void CloseOverdue(std::chrono::steady_clock::duration limit);
+    size_t OpenCount();
 
 private:
     std::mutex mutex_;
@@ -53,6 +59,11 @@ private:
 struct HttpRoutes {
     Directory* directory = nullptr;
     ListResponses lists;
+    WebFace* web = nullptr;
+    ServiceMetrics* metrics = nullptr;
+    RequestClock* clock = nullptr;
+    // Refused connections and malformed requests come as fast as anyone cares to send them.
+    LogLimiter limiter{std::chrono::seconds(5)};
 };
 
 class HttpFront {
@@ -62,8 +73,10 @@ public:
     HttpFront(const HttpFront&) = delete;
     HttpFront& operator=(const HttpFront&) = delete;
 
-    bool Start(const ServiceSettings& settings, Directory& directory, std::string* error);
+    bool Start(const ServiceSettings& settings, Directory& directory, WebFace& web, ServiceMetrics& metrics,
+               std::string* error);
     int Port() const;
+    size_t OpenConnections() { return clock_.OpenCount(); }
     void Stop();
 
 private:
