@@ -55,8 +55,18 @@ SOCKET ListenOnLoopback(int* port)
 
 int FreePort()
 {
+    // Asked of every address: our host listens on all of them, and a port that is free on
+    // 127.0.0.1 may still be held on another loopback address by somebody else's connection.
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    int size = sizeof address;
     int port = 0;
-    closesocket(ListenOnLoopback(&port));
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    closesocket(s);
     return port;
 }
 
