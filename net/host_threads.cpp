@@ -1,5 +1,7 @@
 #include "net_internal.h"
 
+#include "flood_limit.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +38,18 @@ void RefuseClient(SOCKET s)
     closesocket(s);
 }
 
+// The host's page hears of a client whose lines are dropped, at most every
+// FLOOD_NOTICE_INTERVAL_MS.
+void NoteDroppedLine(int n, const NetMessage& line, DWORD* pLastNoticeMs)
+{
+    if (GetTickCount() - *pLastNoticeMs < FLOOD_NOTICE_INTERVAL_MS)
+        return;
+    *pLastNoticeMs = GetTickCount();
+    PushFloodNotice(n, line);
+    if (g_bServerLobbyActive)
+        WakeLobbyPage(g_hServerLobbyWnd);
+}
+
 unsigned __stdcall HostPlayerThread(void* argument)
 {
     int n = static_cast<int>(reinterpret_cast<intptr_t>(argument));
@@ -44,12 +58,20 @@ unsigned __stdcall HostPlayerThread(void* argument)
                          g_hSlotCancel[n], readAhead, 0, 0};
     HANDLE hSender = receiver.hDone ? StartSlotSender(n) : nullptr;
     PushPlayerNotice(HostIncoming, MSG_PLAYER_JOINED, n);
+    FloodLimit limit = {};
+    StartFloodLimit(limit, GetTickCount());
+    DWORD lastNoticeMs = GetTickCount() - FLOOD_NOTICE_INTERVAL_MS;
     NetMessage message = {};
+    // A flooding client is still read to the end of each message, so its stream stays in step.
     while (hSender && !g_bStopNetwork && ReceiveNetMessage(receiver, &message)) {
-        if (KeepFromClient(n, message))
-            PushMessage(HostIncoming, message);
-        else
+        if (!KeepFromClient(n, message)) {
             std::free(message.pData);
+        } else if (AdmitLine(limit, message.nLength, GetTickCount())) {
+            PushMessage(HostIncoming, message);
+        } else {
+            NoteDroppedLine(n, message, &lastNoticeMs);
+            std::free(message.pData);
+        }
     }
     if (receiver.hDone)
         CloseHandle(receiver.hDone);

@@ -9,6 +9,12 @@
 
 const int NET_ERROR_TEXT_SIZE = 256;  // the error buffer every start-up function writes into
 
+// Host only, put straight into LobbyInbox and never sent: a client's chat lines go beyond
+// the flood limits and the excess is dropped. Payload: the player number (4 bytes), then the
+// name its lines carry (NUL-terminated, empty when they carry none). The host queues at most
+// one every few seconds for each client.
+const int MSG_FLOOD_DROPPED = 3100;
+
 // First-in, first-out queues, each with its own lock held for one operation only. They
 // exist for the whole process and can be used before any networking has started.
 struct MessageQueue;

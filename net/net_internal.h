@@ -67,6 +67,8 @@ void ConfigureLobbySocket(SOCKET s);
 bool ConnectWithin(SOCKET s, const sockaddr_in& address, DWORD timeoutMs);
 
 void PushPlayerNotice(MessageQueue& queue, int nType, int nPlayer);
+// MSG_FLOOD_DROPPED into LobbyInbox, naming the player by the name its dropped line carries.
+void PushFloodNotice(int nPlayer, const NetMessage& droppedLine);
 // Waits for a thread to end, within the time given, and forgets its handle.
 void EndThreadHandle(HANDLE* phThread, DWORD timeoutMs);
 HANDLE StartNetworkThread(unsigned(__stdcall* entry)(void*), void* argument);

@@ -1,4 +1,5 @@
 // Our host against raw clients on 127.0.0.1 that speak the protocol byte by byte.
+#include "flood_limit.h"
 #include "lobby_bytes.h"
 
 #include <gtest/gtest.h>
@@ -183,16 +184,18 @@ TEST_F(HostTest, WakeUpsArePostedSoStartGameCanWaitWithoutHandlingMessages)
     SOCKET a = Join(1, {});
     ASSERT_TRUE(page.WaitForMessages(1, 3000));
 
-    // A burst while the page is busy: one wake-up drains all of it afterwards.
+    // A burst while the page is busy (as long as the flood limits let a client send at
+    // once): one wake-up drains all of it afterwards.
+    const int burst = FLOOD_LINE_BURST;
     int wakesBefore = page.Wakes();
     bool burstQueued = false;
     page.RunOnPageThread([&] {
-        for (int i = 0; i < 30; ++i)
+        for (int i = 0; i < burst; ++i)
             SendRaw(a, ChatFrame(1, "a->" + std::to_string(i)));
-        burstQueued = WaitForCount(LobbyInbox, 30, 5000);
+        burstQueued = WaitForCount(LobbyInbox, burst, 5000);
     });
     EXPECT_TRUE(burstQueued) << "the relay stalled while the page was busy";
-    ASSERT_TRUE(page.WaitForMessages(31, 3000));
+    ASSERT_TRUE(page.WaitForMessages(1 + burst, 3000));
     EXPECT_LE(page.Wakes() - wakesBefore, 2);
 
     // What "Start Game" does: queue the signal, then sleep until it has left the queues,
@@ -208,18 +211,69 @@ TEST_F(HostTest, WakeUpsArePostedSoStartGameCanWaitWithoutHandlingMessages)
         left = IsQueueEmpty(HostBroadcast) && IsQueueEmpty(LobbyOutbox);
     });
     EXPECT_TRUE(left) << "the start signal never left the queues";
-    ASSERT_TRUE(page.WaitForMessages(33, 3000));
+    ASSERT_TRUE(page.WaitForMessages(3 + burst, 3000));
 
     std::vector<PageMessage> seen = page.Messages();
     EXPECT_EQ(seen[0].type, MSG_PLAYER_JOINED);
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < burst; ++i)
         EXPECT_EQ(seen[1 + i].payload, (Text("a->" + std::to_string(i)) + Bytes{0x0D, 0x0A, 0x00}))
             << "line " << i;
-    EXPECT_EQ(seen[31].type, MSG_CHAT);
-    EXPECT_EQ(seen[32].type, MSG_START_GAME);
+    EXPECT_EQ(seen[1 + burst].type, MSG_CHAT);
+    EXPECT_EQ(seen[2 + burst].type, MSG_START_GAME);
     EXPECT_TRUE(page.DrainedOnPageThread());
     SetServerLobbyActive(0);
     SetServerLobbyWnd(nullptr);
+}
+
+TEST_F(HostTest, AFloodIsCutToTheLimitsAndNamedOnTheHostsPageOnly)
+{
+    SOCKET flooder = Join(1, {});
+    SOCKET other = Join(2, {flooder});
+    TakeInbox();
+
+    const int lines = 2000;
+    Bytes flood;
+    for (int i = 0; i < lines; ++i)
+        flood = flood + ChatFrame(1, "Fld->" + std::to_string(i));
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(SendRaw(flooder, flood));
+    ASSERT_TRUE(SendRaw(other, ChatFrame(2, "Oth->still here")));
+
+    // What reaches the other client within two seconds of the flood.
+    int relayed = 0;
+    bool otherLineSeen = false;
+    Frame frame = {};
+    while (GetTickCount() - start < 2000 && ReadFrame(other, &frame, 500)) {
+        EXPECT_NE(frame.type, MSG_FLOOD_DROPPED) << "the notice went on the wire";
+        if (frame.type == 2001) {
+            EXPECT_EQ(Hex(frame.raw), Hex(ChatFrame(1, "Fld->" + std::to_string(relayed++))));
+        }
+        otherLineSeen = otherLineSeen || frame.raw == ChatFrame(2, "Oth->still here");
+    }
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_TRUE(otherLineSeen);
+    EXPECT_GE(relayed, FLOOD_LINE_BURST);
+    EXPECT_LE(relayed, FLOOD_LINE_BURST + static_cast<int>(elapsed) * FLOOD_LINES_PER_SECOND / 1000 + 1);
+
+    std::vector<PageMessage> inbox = TakeInbox();
+    int notices = 0;
+    for (const PageMessage& message : inbox) {
+        if (message.type != MSG_FLOOD_DROPPED)
+            continue;
+        ++notices;
+        EXPECT_EQ(Hex(message.payload), Hex(Bytes{1, 0, 0, 0} + Text("Fld") + Bytes{0}));
+    }
+    EXPECT_EQ(notices, 1) << "one notice for the first " << elapsed << " ms of a flood";
+
+    // Once its allowance has grown back, the flooder's next line passes whole: its stream
+    // was read to the end of every dropped line.
+    Sleep(1000);
+    ASSERT_TRUE(SendRaw(flooder, ChatFrame(1, "Fld->calm again")));
+    bool calmSeen = false;
+    while (!calmSeen && ReadFrame(other, &frame, 3000))
+        calmSeen = frame.raw == ChatFrame(1, "Fld->calm again");
+    EXPECT_TRUE(calmSeen);
+    TakeInbox();
 }
 
 TEST_F(HostTest, StartingAgainOnTheSamePortKeepsTheServerAndAnotherPortReplacesIt)
