@@ -247,10 +247,12 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
         open->pathLabel = ServiceMetrics::PathLabel(url);
     }
     if (!RequestLineIsWhole(connection, method, url, version)) {
+        routes.metrics->malformedRequests.Add({});
         return ReplyText(connection, MHD_HTTP_BAD_REQUEST, "refused: a NUL byte in the request line");
     }
     std::string reason;
     if (!BodyFramingIsClear(connection, &reason)) {
+        routes.metrics->malformedRequests.Add({});
         return ReplyText(connection, MHD_HTTP_BAD_REQUEST, "refused: " + reason);
     }
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0) {

@@ -28,7 +28,7 @@ ServiceMetrics::ServiceMetrics(MetricsRegistry& registry)
                                           "Connections closed at once because the service, or the address they "
                                           "came from, held as many as it may.")),
       malformedRequests(registry.Counter("quarv_directory_malformed_requests_total",
-                                         "Requests the HTTP library refused as malformed or too large.")),
+                                         "Requests refused as malformed or too large, or with a body whose end is in doubt.")),
       storeSeconds(registry.Histogram("quarv_directory_store_operation_duration_seconds",
                                       "Time taken by operations on the store, by operation.", {"operation"},
                                       {0.0001, 0.00025, 0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25,

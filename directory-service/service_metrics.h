@@ -14,6 +14,6 @@ struct ServiceMetrics {
     CounterFamily& publications;        // outcome
     CounterFamily& probes;              // result: answered, failed
     CounterFamily& refusedConnections;  // at the connection limit, in all or for one address
-    CounterFamily& malformedRequests;   // refused by the HTTP library before a path was served
+    CounterFamily& malformedRequests;   // refused as malformed, by the HTTP library or by us
     HistogramFamily& storeSeconds;      // operation
 };

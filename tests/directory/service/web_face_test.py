@@ -249,10 +249,12 @@ class Flood(unittest.TestCase):
                 refused += 1
             for _ in range(5):
                 http_exchange(service.port, "GET /healthz HTTP/1.0\r\nContent-Length: many\r\n\r\n", "127.0.0.61")
+            smuggled = "GET /healthz HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n"
+            self.assertEqual(http_exchange(service.port, smuggled, "127.0.0.61")[0], 400)
 
             counter = ("quarv_directory_refused_connections_total", ())
             wait_for(lambda: service.metrics()[counter] == refused, 10, "%d refusals counted" % refused)
-            self.assertEqual(service.metrics()[("quarv_directory_malformed_requests_total", ())], 5)
+            self.assertEqual(service.metrics()[("quarv_directory_malformed_requests_total", ())], 6)
 
             def told(fragment):
                 """How many events the log tells of: its lines plus the counts they say were left out."""
