@@ -50,13 +50,13 @@ footer { margin-top: 2rem; }
 a { color: var(--accent); }
 @media (max-width: 40rem) {
   main { padding: 1.25rem .9rem 2rem; }
-  h1 { font-size: 1.45rem; }
+  h1 { font-size: 1.3rem; }
   table, thead, tbody, tr, td { display: block; }
   table { background: none; border: 0; border-radius: 0; }
   thead { display: none; }
   tbody tr, tbody tr:nth-child(even) {
     background: var(--card); border: 1px solid var(--line); border-radius: .6rem;
-    margin-bottom: .8rem; padding: .5rem 0;
+    margin-bottom: .7rem; padding: .45rem 0;
   }
   tbody tr + tr td { border-top: 0; }
   td { padding: .2rem .9rem; }
