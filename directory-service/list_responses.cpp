@@ -2,6 +2,16 @@
 
 #include <microhttpd.h>
 
+namespace {
+
+// Each response keeps the pages it sends from alive, however long it outlives its set.
+void ReleasePages(void* pages)
+{
+    delete static_cast<std::shared_ptr<const ListPages>*>(pages);
+}
+
+}  // namespace
+
 ListResponses::Prepared::~Prepared()
 {
     for (MHD_Response* response : responses) {
@@ -33,9 +43,11 @@ std::shared_ptr<const ListResponses::Prepared> ListResponses::Current(const std:
     auto made = std::make_shared<Prepared>();
     made->pages = pages;
     for (const ServerList& page : pages->pages) {
-        MHD_Response* response =
-            MHD_create_response_from_buffer(sizeof page, const_cast<ServerList*>(&page), MHD_RESPMEM_MUST_COPY);
+        auto* keep = new std::shared_ptr<const ListPages>(pages);
+        MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+            sizeof page, const_cast<ServerList*>(&page), &ReleasePages, keep);
         if (response == nullptr) {
+            delete keep;
             // Out of memory: this request makes do with the pages made so far, and the next tries again.
             return made;
         }

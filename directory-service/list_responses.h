@@ -1,7 +1,7 @@
 #pragma once
 // The directory's list pages as the HTTP library's responses, made once per set of pages
 // and shared by every request that gets them: a list request costs a counter step and a
-// queued response, never a copy of the list.
+// queued response, never a copy of the list. The responses send from the pages themselves.
 #include "directory.h"
 
 #include <memory>
