@@ -360,6 +360,11 @@ bool PostgresStore::Publish(const std::string& address, const ServerEntry& entry
 {
     return WithConnection(false, [&](PGconn* connection) {
         return Transaction(connection, [&](PGconn* c) {
+            // Answered 200 or 202 only once it is on the database's disk.
+            Result durable = Run(c, "SET LOCAL synchronous_commit = on");
+            if (!durable.Ok()) {
+                return Failed(durable);
+            }
             Result state = Run(c, "UPDATE directory_state SET version = version + 1 RETURNING version, entries");
             if (!state.Ok() || state.Rows() != 1) {
                 return Failed(state);
@@ -675,10 +680,13 @@ bool PostgresStore::Connect(Slot* slot)
     PQfinish(slot->connection);
     // Ours first, so that the operator's connection string can override each of them: a
     // connection attempt, a silent server and any one statement are each bounded, so that
-    // a publication never waits long for a database that has gone.
+    // a publication never waits long for a database that has gone. Commits do not wait for
+    // the disk, except a publication's (see Publish): what else is written (attempts, leases,
+    // probe results) is soon written again, and a publication's wait then holds up no other.
     const char* keywords[] = {"connect_timeout", "tcp_user_timeout", "keepalives_idle", "application_name",
                               "options", "dbname", nullptr};
-    const char* values[] = {"3", "5000", "10", "quarv-directory", "-c statement_timeout=5000 -c client_min_messages=warning",
+    const char* values[] = {"3", "5000", "10", "quarv-directory",
+                            "-c statement_timeout=5000 -c client_min_messages=warning -c synchronous_commit=off",
                             conninfo_.c_str(), nullptr};
     slot->connection = PQconnectdbParams(keywords, values, 1);
     if (PQstatus(slot->connection) != CONNECTION_OK) {
