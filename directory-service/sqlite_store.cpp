@@ -147,6 +147,9 @@ private:
 
     bool Execute(const char* sql);
     Query Statement(const char* sql);
+    // The count of changes and of entries, read and written within a write transaction.
+    bool ReadState(int64_t* version, int64_t* entries);
+    bool SaveState(int64_t version, int64_t entries);
     // Runs the body in one transaction that holds the write lock from its start.
     bool Write(const std::function<Finish()>& body);
     bool Read(const std::function<bool()>& body);
@@ -240,12 +243,11 @@ bool SqliteStore::Publish(const std::string& address, const ServerEntry& entry, 
                           StoreTime now, StoredPublication* result)
 {
     return Write([&] {
-        Query state = Statement("SELECT version, entries FROM directory_state");
-        if (!state.Row()) {
+        int64_t version = 0, entries = 0;
+        if (!ReadState(&version, &entries)) {
             return Finish::Fail;
         }
-        int64_t version = state.Int(0) + 1;
-        int64_t entries = state.Int(1);
+        ++version;
         if (!Statement("UPDATE listings SET entry = ?, changed = ?,"
                        " next_probe = CASE WHEN verified = 1 OR lease_owner IS NOT NULL THEN next_probe"
                        " ELSE min(next_probe, ?) END"
@@ -286,9 +288,7 @@ bool SqliteStore::Publish(const std::string& address, const ServerEntry& entry, 
             ++entries;
             *result = StoredPublication::Added;
         }
-        return Statement("UPDATE directory_state SET version = ?, entries = ?").Bind(version).Bind(entries).Run()
-                   ? Finish::Commit
-                   : Finish::Fail;
+        return SaveState(version, entries) ? Finish::Commit : Finish::Fail;
     });
 }
 
@@ -322,12 +322,11 @@ bool SqliteStore::RecordProbes(const std::string& owner, const std::vector<Probe
                                std::vector<ProbeChange>* changes)
 {
     return Write([&] {
-        Query state = Statement("SELECT version, entries FROM directory_state");
-        if (!state.Row()) {
+        int64_t version = 0, entries = 0;
+        if (!ReadState(&version, &entries)) {
             return Finish::Fail;
         }
-        int64_t version = state.Int(0) + 1;
-        int64_t entries = state.Int(1);
+        ++version;
         for (size_t i = 0; i < targets.size() && i < alive.size(); ++i) {
             Query host = Statement("SELECT verified, failures, address, port, entry FROM listings"
                                    " WHERE id = ? AND lease_owner = ? AND next_probe = ?");
@@ -380,9 +379,7 @@ bool SqliteStore::RecordProbes(const std::string& owner, const std::vector<Probe
                 return Finish::Fail;
             }
         }
-        return Statement("UPDATE directory_state SET version = ?, entries = ?").Bind(version).Bind(entries).Run()
-                   ? Finish::Commit
-                   : Finish::Fail;
+        return SaveState(version, entries) ? Finish::Commit : Finish::Fail;
     });
 }
 
@@ -458,6 +455,22 @@ Query SqliteStore::Statement(const char* sql)
         statement = nullptr;
     }
     return Query(statement);
+}
+
+bool SqliteStore::ReadState(int64_t* version, int64_t* entries)
+{
+    Query state = Statement("SELECT version, entries FROM directory_state");
+    if (!state.Row()) {
+        return false;
+    }
+    *version = state.Int(0);
+    *entries = state.Int(1);
+    return true;
+}
+
+bool SqliteStore::SaveState(int64_t version, int64_t entries)
+{
+    return Statement("UPDATE directory_state SET version = ?, entries = ?").Bind(version).Bind(entries).Run();
 }
 
 bool SqliteStore::Write(const std::function<Finish()>& body)
