@@ -1,6 +1,6 @@
 # Every fuzz target of the repository, one call each:
-#   quarv_fuzz_target(NAME <name> MAX_LEN <bytes> [TIMEOUT <seconds>] [RSS_LIMIT_MB <MiB>]
-#                     [SOURCES <product files>] [INCLUDES <folders>])
+#   quarv_fuzz_target(NAME <name> MAX_LEN <bytes> [TIMEOUT <seconds>] [MALLOC_LIMIT_MB <MiB>]
+#                     [RSS_LIMIT_MB <MiB>] [SOURCES <product files>] [INCLUDES <folders>])
 # The harness is tests/fuzz/<name>.cpp and the seed corpus tests/fuzz/seeds/<name>/;
 # SOURCES and INCLUDES are relative to the repository. The native fuzz project builds each
 # target; the cross tree runs each one as a ctest test.
