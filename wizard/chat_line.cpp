@@ -31,7 +31,7 @@ int SendChatLine(HWND page, int bByButton)
     // The line as it appears everywhere: the sender's name, "->", the text, CR LF.
     char line[NET_TEXT_SIZE + 2 + CHAT_INPUT_SIZE + 2] = {};
     int lineLength = std::snprintf(line, sizeof line, "%s->%s\r\n", g_NetOptions.szPlayerName, input);
-    AddTranscriptLine(GetDlgItem(page, IDC_TRANSCRIPT), line, lineLength, TranscriptCapacityOf(page));
+    AddTranscriptLines(GetDlgItem(page, IDC_TRANSCRIPT), line, TranscriptCapacityOf(page));
     SetDlgItemTextA(page, IDC_CHAT_INPUT, "");
 
     NetMessage message = {};

@@ -12,6 +12,10 @@
 
 namespace {
 
+// Lines on their way into the transcript.
+char g_szClientPending[2 * CLIENT_TRANSCRIPT_SIZE];
+PendingLines g_ClientPending = {g_szClientPending, 0, CLIENT_TRANSCRIPT_SIZE};
+
 void StartGame()
 {
     SaveNetOptions(g_NetOptions);
@@ -20,39 +24,44 @@ void StartGame()
     PostQuitMessage(0);
 }
 
-// A network thread posts the wake-up; everything queued since is handled now.
+// A network thread posts the wake-up, or the page's timer carries on with what is left.
 void OnWake(HWND page)
 {
-    HWND transcript = GetDlgItem(page, IDC_TRANSCRIPT);
-    while (!IsQueueEmpty(LobbyInbox)) {
-        NetMessage message = PopMessage(LobbyInbox);
+    LobbyWake wake = {};
+    BeginLobbyWake(wake, page, g_ClientPending);
+    NetMessage message = {};
+    while (NextLobbyMessage(wake, &message)) {
         switch (message.nType) {
         case MSG_PLAYER_ID:
             g_NetOptions.nPlayerId = PayloadPlayerNumber(message, g_NetOptions.nPlayerId);
             break;
         case MSG_SERVER_FULL:
+            ShowLobbyLines(wake);
             CloseClientConnection();
             MessageBoxA(page, "SERVER IS FULL", "Error", MB_OK);
             break;
         case MSG_START_GAME:
             std::free(message.pData);
+            ShowLobbyLines(wake);
             // Whatever came after the signal is of no use to a game that is starting.
             StartGame();
             return;
         default:
             if (IsOthersChatLine(message, g_NetOptions.nPlayerId))
-                ShowOthersChatLine(transcript, message, CLIENT_TRANSCRIPT_SIZE);
-            ScrollTranscriptToEnd(transcript);
+                AddOthersChatLine(wake, message);
             break;
         }
         std::free(message.pData);
     }
+    EndLobbyWake(wake);
 }
 
 void OnInitDialog(HWND page, LPARAM lParam)
 {
     KeepSharedData(page, lParam);
     SetWizardButtons(page, BUTTONS_BACK);
+    PrepareTranscript(GetDlgItem(page, IDC_TRANSCRIPT));
+    ClearPendingLines(g_ClientPending);
     g_NetOptions.hClientLobbyPage = HandleField(page);
     SetClientLobbyWnd(page);
 }
@@ -90,6 +99,10 @@ INT_PTR CALLBACK ClientLobbyPageProc(HWND page, UINT message, WPARAM wParam, LPA
         return 0;
     case WM_USER:
         OnWake(page);
+        return 0;
+    case WM_TIMER:
+        if (wParam == LOBBY_WAKE_TIMER)
+            OnWake(page);
         return 0;
     }
     return 0;

@@ -3,24 +3,79 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "resource.h"
 #include "transcript.h"
 
 namespace {
+
 const char OTHERS_INDENT[] = "   ";
-const int OTHERS_INDENT_LENGTH = sizeof OTHERS_INDENT - 1;
+
+// Under Wine a transcript update of up to this many bytes takes 10-25 ms, and taking a
+// message a few microseconds: with this much time for messages, a wake-up and the pause
+// after it leave the page free to answer well within 200 ms, and a full backlog reaches
+// the host's transcript within a second.
+const int UPDATE_BYTES = 8192;
+const DWORD WAKE_BUDGET_MS = 20;
+const UINT WAKE_PAUSE_MS = USER_TIMER_MINIMUM;
+
+} // namespace
+
+void BeginLobbyWake(LobbyWake& wake, HWND page, PendingLines& pending)
+{
+    // Whatever the timer was to carry on with is done now.
+    KillTimer(page, LOBBY_WAKE_TIMER);
+    wake.hPage = page;
+    wake.hTranscript = GetDlgItem(page, IDC_TRANSCRIPT);
+    wake.pPending = &pending;
+    wake.dwStartMs = GetTickCount();
+    wake.bOutOfTime = false;
+    wake.bShown = false;
 }
 
-void ShowOthersChatLine(HWND transcript, const NetMessage& message, int capacity)
+bool NextLobbyMessage(LobbyWake& wake, NetMessage* message)
+{
+    if (GetTickCount() - wake.dwStartMs >= WAKE_BUDGET_MS) {
+        wake.bOutOfTime = true;
+        return false;
+    }
+    if (IsQueueEmpty(LobbyInbox))
+        return false;
+    *message = PopMessage(LobbyInbox);
+    return true;
+}
+
+void AddOthersChatLine(LobbyWake& wake, const NetMessage& message)
 {
     const void* nul = std::memchr(message.pData, '\0', message.nLength);
     int textLength = nul ? static_cast<int>(static_cast<const char*>(nul) - message.pData) : message.nLength;
-    char* line = static_cast<char*>(std::malloc(OTHERS_INDENT_LENGTH + textLength));
-    if (!line)
+    AddPendingLine(*wake.pPending, OTHERS_INDENT, message.pData, textLength);
+}
+
+void AddPageLine(LobbyWake& wake, const char* line)
+{
+    AddPendingLine(*wake.pPending, "", line, static_cast<int>(std::strlen(line)));
+}
+
+void ShowLobbyLines(LobbyWake& wake)
+{
+    if (wake.pPending->nLength == 0)
         return;
-    std::memcpy(line, OTHERS_INDENT, OTHERS_INDENT_LENGTH);
-    std::memcpy(line + OTHERS_INDENT_LENGTH, message.pData, textLength);
-    AddTranscriptLine(transcript, line, OTHERS_INDENT_LENGTH + textLength, capacity);
-    std::free(line);
+    ShowPendingLines(wake.hTranscript, *wake.pPending, wake.pPending->nCapacity);
+    wake.bShown = true;
+}
+
+void EndLobbyWake(LobbyWake& wake)
+{
+    if (wake.pPending->nLength > 0) {
+        ShowPendingLines(wake.hTranscript, *wake.pPending, UPDATE_BYTES);
+        wake.bShown = true;
+    }
+    if (!wake.bShown && !wake.bOutOfTime)
+        return;
+    // Until the timer runs, the network threads post no wake-up: a stream of them would go
+    // ahead of the player's typing and of the painting.
+    HoldLobbyWakeUp();
+    SetTimer(wake.hPage, LOBBY_WAKE_TIMER, WAKE_PAUSE_MS, nullptr);
 }
 
 bool IsOthersChatLine(const NetMessage& message, int nOwnPlayerId)

@@ -25,6 +25,10 @@ const DWORD START_SIGNAL_WAIT_MS = 5000;
 // The host's own player number; join and leave notices about it do not change the count.
 int g_nServerPagePlayerId;
 
+// Lines on their way into the transcript.
+char g_szServerPending[2 * SERVER_TRANSCRIPT_SIZE];
+PendingLines g_ServerPending = {g_szServerPending, 0, SERVER_TRANSCRIPT_SIZE};
+
 void ShowPlayerCount(HWND page)
 {
     int count = CountConnectedClients();
@@ -34,11 +38,32 @@ void ShowPlayerCount(HWND page)
     g_NetOptions.nPlayers = count;
 }
 
+// A client whose lines go beyond the flood limits: the host's own note, naming the player by
+// its number and the name its lines carry.
+void AddFloodLine(LobbyWake& wake, const NetMessage& message)
+{
+    if (message.nLength < 5 || message.pData[message.nLength - 1] != '\0')
+        return;
+    NetMessage numberPart = {message.nType, 4, message.pData};
+    int player = PayloadPlayerNumber(numberPart, 0);
+    const char* name = message.pData + 4;
+    char line[128] = {};
+    if (name[0])
+        std::snprintf(line, sizeof line, "Too many lines from %s (player %d): the extra lines are not passed on.\r\n",
+                      name, player);
+    else
+        std::snprintf(line, sizeof line, "Too many lines from player %d: the extra lines are not passed on.\r\n",
+                      player);
+    AddPageLine(wake, line);
+}
+
+// A network thread posts the wake-up, or the page's timer carries on with what is left.
 void OnWake(HWND page)
 {
-    HWND transcript = GetDlgItem(page, IDC_TRANSCRIPT);
-    while (!IsQueueEmpty(LobbyInbox)) {
-        NetMessage message = PopMessage(LobbyInbox);
+    LobbyWake wake = {};
+    BeginLobbyWake(wake, page, g_ServerPending);
+    NetMessage message = {};
+    while (NextLobbyMessage(wake, &message)) {
         switch (message.nType) {
         case MSG_PLAYER_ID:
             g_nServerPagePlayerId = PayloadPlayerNumber(message, g_nServerPagePlayerId);
@@ -50,14 +75,17 @@ void OnWake(HWND page)
             if (PayloadPlayerNumber(message, g_nServerPagePlayerId) != g_nServerPagePlayerId)
                 ShowPlayerCount(page);
             break;
+        case MSG_FLOOD_DROPPED:
+            AddFloodLine(wake, message);
+            break;
         default:
             if (IsOthersChatLine(message, g_NetOptions.nPlayerId))
-                ShowOthersChatLine(transcript, message, SERVER_TRANSCRIPT_SIZE);
-            ScrollTranscriptToEnd(transcript);
+                AddOthersChatLine(wake, message);
             break;
         }
         std::free(message.pData);
     }
+    EndLobbyWake(wake);
 }
 
 // The host counts as a player in what the LAN is told.
@@ -97,6 +125,8 @@ void OnInitDialog(HWND page, LPARAM lParam)
     KeepSharedData(page, lParam);
     g_nServerPagePlayerId = 0;
     SendMessageA(GetParent(page), PSM_SETFINISHTEXT, 0, reinterpret_cast<LPARAM>("Start Game"));
+    PrepareTranscript(GetDlgItem(page, IDC_TRANSCRIPT));
+    ClearPendingLines(g_ServerPending);
     g_NetOptions.hServerLobbyPage = HandleField(page);
     SetServerLobbyWnd(page);
     SetServerLobbyActive(1);
@@ -133,6 +163,10 @@ INT_PTR CALLBACK ServerLobbyPageProc(HWND page, UINT message, WPARAM wParam, LPA
         return 0;
     case WM_USER:
         OnWake(page);
+        return 0;
+    case WM_TIMER:
+        if (wParam == LOBBY_WAKE_TIMER)
+            OnWake(page);
         return 0;
     case WM_DESTROY:
         // The sheet closes: cancelled, or the game starts.
