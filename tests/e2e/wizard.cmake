@@ -21,3 +21,10 @@ target_compile_definitions(wizard_e2e_tests PRIVATE
   LAUNCHER_DRIVER_EXE="$<TARGET_FILE:launcher_driver>")
 add_dependencies(wizard_e2e_tests Hollagrin wizard_driver Kestrune launcher_driver)
 add_wine_test(wizard_e2e_tests wizard_e2e_tests TIMEOUT 240 LABELS wizard)
+
+# The lobby under load: real wizards against peers that write the wire bytes themselves.
+add_executable(lobby_load_e2e_tests lobby_load_e2e_tests.cpp)
+target_link_libraries(lobby_load_e2e_tests PRIVATE wizard_run wizard_ports lobby_test_peer gtest_main)
+target_compile_definitions(lobby_load_e2e_tests PRIVATE HOLLAGRIN_EXE="$<TARGET_FILE:Hollagrin>")
+add_dependencies(lobby_load_e2e_tests Hollagrin wizard_driver)
+add_wine_test(lobby_load_e2e_tests lobby_load_e2e_tests TIMEOUT 180 LABELS wizard)

@@ -15,6 +15,9 @@
 //     cancel            press Cancel
 //     until ID TEXT     wait until the text of control ID holds TEXT
 //     print ID          print the text of control ID, then a line "--end--"
+//     answers ID MS     for MS milliseconds, ask for the current page and the text of its
+//                       control ID every 20 ms; print "longest N" (the longest wait for an
+//                       answer, in ms) and "asked N"
 //     lines ID          print the lines of list box ID, one a line, then a line "--end--"
 //     select ID TEXT    wait until list box ID holds the line TEXT, then select it as a
 //                       click on it does
@@ -229,10 +232,42 @@ bool SaveShot(HWND sheet, const char* file)
     return saved;
 }
 
+double NowMs()
+{
+    LARGE_INTEGER frequency = {};
+    LARGE_INTEGER counter = {};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// How long the sheet's thread takes to answer, asked again and again for the current page
+// and the text of one of its controls: the longest wait for any one answer.
+void PrintAnswerTimes(HWND sheet, int id, DWORD durationMs)
+{
+    std::vector<char> text(65536);
+    double longest = 0;
+    int asked = 0;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < durationMs) {
+        double before = NowMs();
+        HWND page = CurrentPage(sheet);
+        double between = NowMs();
+        Send(GetDlgItem(page, id), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+        double after = NowMs();
+        longest = between - before > longest ? between - before : longest;
+        longest = after - between > longest ? after - between : longest;
+        ++asked;
+        Sleep(20);
+    }
+    std::printf("longest %.0f\nasked %d\n", longest, asked);
+}
+
 int Usage()
 {
     std::fprintf(stderr, "usage: wizard_driver [--pid N] [--folder DIR] [--timeout MS] wait|page N|click ID|set ID TEXT|"
-                         "type ID TEXT|enter ID|next|back|finish|cancel|until ID TEXT|print ID|lines ID|select ID TEXT|"
+                         "type ID TEXT|enter ID|next|back|finish|cancel|until ID TEXT|print ID|answers ID MS|lines ID|"
+                         "select ID TEXT|"
                          "shot FILE|gone ...\n");
     return 1;
 }
@@ -311,6 +346,9 @@ int main(int argc, char** argv)
                 return TimedOut("\"" + wanted + "\" in control " + std::to_string(id));
         } else if (command == "print" && arguments >= 1) {
             std::printf("%s\n--end--\n", Text(Control(sheet, std::atoi(argv[++i]))).c_str());
+        } else if (command == "answers" && arguments >= 2) {
+            PrintAnswerTimes(sheet, std::atoi(argv[i + 1]), std::strtoul(argv[i + 2], nullptr, 10));
+            i += 2;
         } else if (command == "lines" && arguments >= 1) {
             for (const std::string& line : ListLines(Control(sheet, std::atoi(argv[++i]))))
                 std::printf("%s\n", line.c_str());

@@ -233,8 +233,10 @@ TEST_F(HostTest, AFloodIsCutToTheLimitsAndNamedOnTheHostsPageOnly)
 
     const int lines = 2000;
     Bytes flood;
-    for (int i = 0; i < lines; ++i)
-        flood = flood + ChatFrame(1, "Fld->" + std::to_string(i));
+    for (int i = 0; i < lines; ++i) {
+        Bytes line = ChatFrame(1, "Fld->" + std::to_string(i));
+        flood.insert(flood.end(), line.begin(), line.end());
+    }
     DWORD start = GetTickCount();
     ASSERT_TRUE(SendRaw(flooder, flood));
     ASSERT_TRUE(SendRaw(other, ChatFrame(2, "Oth->still here")));
