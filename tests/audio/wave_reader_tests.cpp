@@ -92,6 +92,8 @@ std::vector<WaveCase> Cases()
         {"file ends inside the format", Riff("WAVE", Chunk("fmt ", kPcmFormat.substr(0, 10), 16)),
          "Error reading Wave Format", ""},
         {"16-byte format chunk and nothing after it", Riff("WAVE", fmt), "Error reading Wave Format", ""},
+        {"format chunk that ends beyond the furthest position a file can have",
+         Riff("WAVE", Chunk("fmt ", kPcmFormat, 0x80000000) + data), "Unable to Ascend", ""},
         {"IEEE float format", Riff("WAVE", Chunk("fmt ", Format(3, 2, 22050, 176400, 8, 32)) + data),
          "Not a valid Wave Format", ""},
         {"no data chunk", Riff("WAVE", fmt + Chunk("LIST", "INFO")), "Wave file has no data", ""},

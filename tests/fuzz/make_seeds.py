@@ -189,6 +189,7 @@ def wave_header_seeds():
         "list-before-fmt": riff(b"WAVE", chunk(b"LIST", b"INFOISFT" + u32(2) + b"ab") + fmt + data),
         "ends-inside-format": riff(b"WAVE", chunk(b"fmt ", pcm[:10], 16)),
         "16-byte-format-only": riff(b"WAVE", fmt),
+        "format-ends-beyond-furthest-position": riff(b"WAVE", chunk(b"fmt ", pcm, 0x80000000) + data),
         "ieee-float": riff(b"WAVE", chunk(b"fmt ", wave_format(3, 2, 22050, 176400, 8, 32)) + data),
         "no-data": riff(b"WAVE", fmt + chunk(b"LIST", b"INFO")),
         "data-cut-short": riff(b"WAVE", fmt + chunk(b"data", samples, 100)),
