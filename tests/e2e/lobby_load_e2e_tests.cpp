@@ -4,151 +4,44 @@
 // process, and the players who behave must get their lines, all of them and on time.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "flood_limit.h"
 #include "lobby_bytes.h"
+#include "lobby_load.h"
 #include "wizard_ports.h"
-#include "wizard_run.h"
 
 namespace {
-
-// Controls, as the player meets them.
-const char* const HOST_GAME = "1002";
-const char* const JOIN_GAME = "1003";
-const char* const PLAYER_NAME = "1012";
-const char* const DIRECT_METHOD = "1002";
-const char* const ADDRESS = "1017";
-const char* const SERVER_NAME = "1017";
-const char* const PORT = "1006";
-const char* const TRANSCRIPT = "1017";
-const char* const CHAT_INPUT = "1006";
-const char* const PLAYER_COUNT = "1021";
 
 // Generous for a shared machine: a page that stops answering does so for many seconds.
 const DWORD ANSWER_BOUND_MS = 2000;
 const size_t FLOOD_BYTES = 5 * 1024 * 1024;
 
-double NowMs()
-{
-    LARGE_INTEGER frequency = {};
-    LARGE_INTEGER counter = {};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+using Received = FrameReader::Received;
 
-void HostOn(const WizardPlayer& host, int port)
-{
-    ASSERT_EQ(0u, host.Drive({"page", "1", "click", HOST_GAME, "set", PLAYER_NAME, host.Name(), "next", "page", "7",
-                              "set", SERVER_NAME, "Busy Server", "set", PORT, std::to_string(port), "next", "page",
-                              "8"}));
-}
-
-// A raw client of the host, past its opening.
 SOCKET Join(int port, int player, int receiveBuffer = 0)
 {
-    SOCKET s = ConnectToPort(port, receiveBuffer);
-    EXPECT_NE(INVALID_SOCKET, s);
-    EXPECT_EQ(Hex(Opening(player)), Hex(ReadBytes(s, 16, 5000))) << "player " << player;
+    SOCKET s = JoinAsRawClient(port, player, receiveBuffer);
+    EXPECT_NE(INVALID_SOCKET, s) << "player " << player << " got no opening";
     return s;
 }
 
-// The chat lines a flood consists of, as one block of wire bytes ending in `last`.
-Bytes Flood(int player, const std::string& name, const std::string& last)
-{
-    Bytes flood;
-    std::string padding(180, '!');
-    for (int n = 0; flood.size() < FLOOD_BYTES; ++n) {
-        Bytes line = ChatFrame(player, name + "->flood " + std::to_string(n) + " " + padding);
-        flood.insert(flood.end(), line.begin(), line.end());
-    }
-    Bytes end = ChatFrame(player, last);
-    flood.insert(flood.end(), end.begin(), end.end());
-    return flood;
-}
-
-// How long a page took at most to answer another process, asked every 20 ms meanwhile.
-class AnswerWatch {
-public:
-    AnswerWatch(const WizardPlayer& player, DWORD durationMs)
-        : thread_([this, &player, durationMs] {
-              std::string output;
-              player.Drive({"answers", TRANSCRIPT, std::to_string(durationMs)}, &output);
-              std::sscanf(output.c_str(), "longest %lf", &longestMs_);
-          })
-    {
-    }
-    ~AnswerWatch()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-    double LongestMs()
-    {
-        thread_.join();
-        return longestMs_;
-    }
-
-private:
-    double longestMs_ = 1e9;
-    std::thread thread_;
-};
-
-// Reads a raw client's frames until the connection ends or Stop, with the moment each came.
-class Reader {
-public:
-    explicit Reader(SOCKET s) : socket_(s), thread_([this] { Run(); }) {}
-    ~Reader() { Stop(); }
-
-    struct Received {
-        Frame frame;
-        double atMs;
-    };
-    std::vector<Received> Stop()
-    {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        return received_;
-    }
-
-private:
-    void Run()
-    {
-        while (!stop_) {
-            Frame frame = {};
-            if (ReadFrame(socket_, &frame, 200))
-                received_.push_back({frame, NowMs()});
-        }
-    }
-
-    SOCKET socket_;
-    std::atomic<bool> stop_{false};
-    std::vector<Received> received_;
-    std::thread thread_;
-};
-
-int CountOfType(const std::vector<Reader::Received>& received, int type)
+int CountOfType(const std::vector<Received>& received, int type)
 {
     int count = 0;
-    for (const Reader::Received& r : received)
+    for (const Received& r : received)
         count += r.frame.type == type;
     return count;
 }
 
 // The lines of one sender, in the order they came.
-std::vector<std::string> LinesOf(const std::vector<Reader::Received>& received, int type)
+std::vector<std::string> LinesOf(const std::vector<Received>& received, int type)
 {
     std::vector<std::string> lines;
-    for (const Reader::Received& r : received)
+    for (const Received& r : received)
         if (r.frame.type == type)
             lines.push_back(std::string(r.frame.payload.begin(), r.frame.payload.end() - 3));
     return lines;
@@ -169,16 +62,16 @@ TEST(LobbyUnderLoad, AFloodedHostAnswersPassesTheOthersLinesAndNamesTheFlooder)
     StartWinsock();
     int port = FreeWizardPort();
     WizardPlayer host(HOLLAGRIN_EXE, "Hal");
-    HostOn(host, port);
+    ASSERT_EQ(0u, HostOn(host, port));
     SOCKET ann = Join(port, 1);
     SOCKET bob = Join(port, 2);
     SOCKET fld = Join(port, 3);
     ASSERT_EQ(0u, host.Drive({"until", PLAYER_COUNT, "Number of Players Connected: 3"}));
-    Reader annReader(ann);
-    Reader bobReader(bob);
-    Reader fldReader(fld);
+    FrameReader annReader(ann);
+    FrameReader bobReader(bob);
+    FrameReader fldReader(fld);
 
-    Bytes flood = Flood(3, "Fld", "Fld->the end");
+    Bytes flood = FloodBytes(3, "Fld", FLOOD_BYTES, "Fld->the end");
     AnswerWatch watch(host, 6000);
     double start = NowMs();
     std::thread flooder([&] { SendRaw(fld, flood); });
@@ -193,8 +86,8 @@ TEST(LobbyUnderLoad, AFloodedHostAnswersPassesTheOthersLinesAndNamesTheFlooder)
     EXPECT_LE(watch.LongestMs(), ANSWER_BOUND_MS) << "the host's page did not answer";
     Sleep(500);
 
-    std::vector<Reader::Received> atAnn = annReader.Stop();
-    std::vector<Reader::Received> atBob = bobReader.Stop();
+    std::vector<Received> atAnn = annReader.Stop();
+    std::vector<Received> atBob = bobReader.Stop();
     fldReader.Stop();
     std::vector<std::string> expectedAnn;
     std::vector<std::string> expectedBob;
@@ -226,13 +119,13 @@ TEST(LobbyUnderLoad, AClientThatStopsReadingHoldsUpNobody)
     StartWinsock();
     int port = FreeWizardPort();
     WizardPlayer host(HOLLAGRIN_EXE, "Hal");
-    HostOn(host, port);
+    ASSERT_EQ(0u, HostOn(host, port));
     SOCKET stalled = Join(port, 1, 4096);
     SOCKET ann = Join(port, 2);
     SOCKET bob = Join(port, 3);
     ASSERT_EQ(0u, host.Drive({"until", PLAYER_COUNT, "Number of Players Connected: 3"}));
-    Reader annReader(ann);
-    Reader bobReader(bob);
+    FrameReader annReader(ann);
+    FrameReader bobReader(bob);
 
     // Two long lines, within what a client may send at once, fill everything between the
     // host and the client that reads nothing.
@@ -248,16 +141,16 @@ TEST(LobbyUnderLoad, AClientThatStopsReadingHoldsUpNobody)
                                                                  std::to_string(n)));
     }
     Sleep(1000);
-    std::vector<Reader::Received> atAnn = annReader.Stop();
-    std::vector<Reader::Received> atBob = bobReader.Stop();
+    std::vector<Received> atAnn = annReader.Stop();
+    std::vector<Received> atBob = bobReader.Stop();
 
     // Each line's way from its sender to the other player.
     double longest = 0;
     for (int n = 0; n < lines; ++n) {
-        const std::vector<Reader::Received>& at = n % 2 ? atAnn : atBob;
+        const std::vector<Received>& at = n % 2 ? atAnn : atBob;
         std::string line = std::string(n % 2 ? "Bob" : "Ann") + "->on time " + std::to_string(n);
         bool seen = false;
-        for (const Reader::Received& r : at) {
+        for (const Received& r : at) {
             if (r.frame.raw == ChatFrame(n % 2 ? 3 : 2, line)) {
                 seen = true;
                 longest = r.atMs - sentAt[n] > longest ? r.atMs - sentAt[n] : longest;
@@ -267,9 +160,9 @@ TEST(LobbyUnderLoad, AClientThatStopsReadingHoldsUpNobody)
     }
     std::printf("longest way of a line while a client stalled: %.0f ms\n", longest);
     EXPECT_LT(longest, 1000.0) << "a line waited for the client that reads nothing";
-    for (const std::vector<Reader::Received>* at : {&atAnn, &atBob}) {
+    for (const std::vector<Received>* at : {&atAnn, &atBob}) {
         bool stalledLeft = false;
-        for (const Reader::Received& r : *at)
+        for (const Received& r : *at)
             stalledLeft = stalledLeft || r.frame.raw == Left(1);
         EXPECT_TRUE(stalledLeft) << "the client that reads nothing was never dropped";
     }
@@ -289,16 +182,14 @@ TEST(LobbyUnderLoad, AClientAnswersWhileItsHostRelaysAFlood)
         SendRaw(hostSide, Opening(2));
     });
     WizardPlayer ann(HOLLAGRIN_EXE, "Ann");
-    DWORD joined = ann.Drive({"page", "1", "click", JOIN_GAME, "set", PLAYER_NAME, ann.Name(), "next", "page", "2",
-                              "click", DIRECT_METHOD, "next", "page", "3", "set", ADDRESS, "127.0.0.1", "set", PORT,
-                              std::to_string(port), "next", "page", "6"});
+    DWORD joined = JoinOn(ann, port);
     closesocket(listener);  // lets the accept go if the wizard never came
     accepter.join();
     ASSERT_EQ(0u, joined);
     ASSERT_NE(INVALID_SOCKET, hostSide);
-    Reader fromAnn(hostSide);
+    FrameReader fromAnn(hostSide);
 
-    Bytes flood = Flood(1, "Bob", "Bob->the end");
+    Bytes flood = FloodBytes(1, "Bob", FLOOD_BYTES, "Bob->the end");
     AnswerWatch watch(ann, 5000);
     std::thread host([&] { SendRaw(hostSide, flood); });
     // Typing and Enter still send while the flood comes in.
@@ -306,7 +197,7 @@ TEST(LobbyUnderLoad, AClientAnswersWhileItsHostRelaysAFlood)
     host.join();
     EXPECT_LE(watch.LongestMs(), ANSWER_BOUND_MS) << "the client's page did not answer";
     EXPECT_EQ(0u, ann.Drive({"until", TRANSCRIPT, "   Bob->the end\r\n"}));
-    std::vector<Reader::Received> sent = fromAnn.Stop();
+    std::vector<Received> sent = fromAnn.Stop();
     ASSERT_EQ(1u, sent.size());
     EXPECT_EQ(Hex(ChatFrame(2, "Ann->still here")), Hex(sent[0].frame.raw));
     closesocket(hostSide);

@@ -1,0 +1,107 @@
+#include "lobby_load.h"
+
+#include <cstdio>
+
+#include "lobby_bytes.h"
+
+const char* const HOST_GAME = "1002";
+const char* const JOIN_GAME = "1003";
+const char* const PLAYER_NAME = "1012";
+const char* const DIRECT_METHOD = "1002";
+const char* const ADDRESS = "1017";
+const char* const SERVER_NAME = "1017";
+const char* const PORT = "1006";
+const char* const TRANSCRIPT = "1017";
+const char* const CHAT_INPUT = "1006";
+const char* const PLAYER_COUNT = "1021";
+
+double NowMs()
+{
+    LARGE_INTEGER frequency = {};
+    LARGE_INTEGER counter = {};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+DWORD HostOn(const WizardPlayer& host, int port)
+{
+    return host.Drive({"page", "1", "click", HOST_GAME, "set", PLAYER_NAME, host.Name(), "next", "page", "7", "set",
+                       SERVER_NAME, "Busy Server", "set", PORT, std::to_string(port), "next", "page", "8"});
+}
+
+DWORD JoinOn(const WizardPlayer& player, int port)
+{
+    return player.Drive({"page", "1", "click", JOIN_GAME, "set", PLAYER_NAME, player.Name(), "next", "page", "2",
+                         "click", DIRECT_METHOD, "next", "page", "3", "set", ADDRESS, "127.0.0.1", "set", PORT,
+                         std::to_string(port), "next", "page", "6"});
+}
+
+SOCKET JoinAsRawClient(int port, int player, int receiveBuffer)
+{
+    SOCKET s = ConnectToPort(port, receiveBuffer);
+    if (s != INVALID_SOCKET && ReadBytes(s, 16, 5000) != Opening(player)) {
+        closesocket(s);
+        s = INVALID_SOCKET;
+    }
+    return s;
+}
+
+Bytes FloodBytes(int player, const std::string& name, size_t bytes, const std::string& last)
+{
+    Bytes flood;
+    std::string padding(180, '!');
+    for (int n = 0; flood.size() < bytes; ++n) {
+        Bytes line = ChatFrame(player, name + "->flood " + std::to_string(n) + " " + padding);
+        flood.insert(flood.end(), line.begin(), line.end());
+    }
+    Bytes end = ChatFrame(player, last);
+    flood.insert(flood.end(), end.begin(), end.end());
+    return flood;
+}
+
+AnswerWatch::AnswerWatch(const WizardPlayer& player, DWORD durationMs)
+    : thread_([this, &player, durationMs] {
+          std::string output;
+          player.Drive({"answers", TRANSCRIPT, std::to_string(durationMs)}, &output);
+          std::sscanf(output.c_str(), "longest %lf", &longestMs_);
+      })
+{
+}
+
+AnswerWatch::~AnswerWatch()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+double AnswerWatch::LongestMs()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return longestMs_;
+}
+
+FrameReader::FrameReader(SOCKET s) : socket_(s), thread_([this] { Run(); }) {}
+
+FrameReader::~FrameReader()
+{
+    Stop();
+}
+
+std::vector<FrameReader::Received> FrameReader::Stop()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    return received_;
+}
+
+void FrameReader::Run()
+{
+    while (!stop_) {
+        Frame frame = {};
+        if (ReadFrame(socket_, &frame, 200))
+            received_.push_back({frame, NowMs()});
+    }
+}
