@@ -99,9 +99,18 @@ std::vector<FrameReader::Received> FrameReader::Stop()
 
 void FrameReader::Run()
 {
+    // A frame, once it has begun, is read to its end, however long it takes to come: one
+    // given up half-way would leave the rest of the stream out of step.
     while (!stop_) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket_, &readable);
+        timeval wait = {0, 200000};
+        if (select(0, &readable, nullptr, nullptr, &wait) <= 0)
+            continue;
         Frame frame = {};
-        if (ReadFrame(socket_, &frame, 200))
-            received_.push_back({frame, NowMs()});
+        if (!ReadFrame(socket_, &frame, 10000))
+            break;
+        received_.push_back({frame, NowMs()});
     }
 }

@@ -53,7 +53,7 @@ private:
     std::thread thread_;
 };
 
-// Reads a raw client's frames until Stop, with the moment each came.
+// Reads a raw client's frames until Stop or the end of the stream, with the moment each came.
 class FrameReader {
 public:
     struct Received {
