@@ -14,7 +14,7 @@ namespace {
 
 // Lines on their way into the transcript.
 char g_szClientPending[2 * CLIENT_TRANSCRIPT_SIZE];
-PendingLines g_ClientPending = {g_szClientPending, 0, CLIENT_TRANSCRIPT_SIZE};
+PendingLines g_ClientPending = {g_szClientPending, 0, CLIENT_TRANSCRIPT_SIZE, false};
 
 void StartGame()
 {

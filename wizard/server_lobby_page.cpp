@@ -27,7 +27,7 @@ int g_nServerPagePlayerId;
 
 // Lines on their way into the transcript.
 char g_szServerPending[2 * SERVER_TRANSCRIPT_SIZE];
-PendingLines g_ServerPending = {g_szServerPending, 0, SERVER_TRANSCRIPT_SIZE};
+PendingLines g_ServerPending = {g_szServerPending, 0, SERVER_TRANSCRIPT_SIZE, false};
 
 void ShowPlayerCount(HWND page)
 {

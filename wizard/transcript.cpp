@@ -29,6 +29,17 @@ void DropStart(char* text, int* textLength, int dropped)
     *textLength -= dropped;
 }
 
+// Drops the oldest pending lines for `excess` bytes. Whatever the transcript shows now came
+// before them, so it goes as well.
+void DropPendingStart(PendingLines& pending, int excess)
+{
+    int dropped = DropLength(pending.pText, pending.nLength, excess);
+    if (dropped == 0)
+        return;
+    DropStart(pending.pText, &pending.nLength, dropped);
+    pending.bReplacesTranscript = true;
+}
+
 // A line too long for the whole transcript takes its place, cut.
 bool SetCutLine(HWND transcript, const char* line, int lineLength, int capacity)
 {
@@ -124,6 +135,7 @@ void ClearPendingLines(PendingLines& pending)
 {
     pending.nLength = 0;
     pending.pText[0] = '\0';
+    pending.bReplacesTranscript = false;
 }
 
 void AddPendingLine(PendingLines& pending, const char* prefix, const char* text, int textLength)
@@ -140,14 +152,14 @@ void AddPendingLine(PendingLines& pending, const char* prefix, const char* text,
         pending.pText[0] = '\0';
         AppendWithinCapacity(pending.pText, pending.nCapacity, line, lineLength);
         pending.nLength = static_cast<int>(std::strlen(pending.pText));
+        pending.bReplacesTranscript = true;
         std::free(line);
         return;
     }
     // The buffer holds twice what the transcript keeps, so that the lines a backlog pushes
     // out go a buffer at a time rather than one by one.
     if (pending.nLength + lineLength > 2 * pending.nCapacity - 1)
-        DropStart(pending.pText, &pending.nLength,
-                  DropLength(pending.pText, pending.nLength, pending.nLength + lineLength - room));
+        DropPendingStart(pending, pending.nLength + lineLength - room);
     std::memcpy(pending.pText + pending.nLength, prefix, prefixLength);
     std::memcpy(pending.pText + pending.nLength + prefixLength, text, textLength);
     pending.nLength += lineLength;
@@ -156,8 +168,7 @@ void AddPendingLine(PendingLines& pending, const char* prefix, const char* text,
 
 void ShowPendingLines(HWND transcript, PendingLines& pending, int maxBytes)
 {
-    int room = pending.nCapacity - 1;
-    DropStart(pending.pText, &pending.nLength, DropLength(pending.pText, pending.nLength, pending.nLength - room));
+    DropPendingStart(pending, pending.nLength - (pending.nCapacity - 1));
     if (pending.nLength == 0)
         return;
     int shown = pending.nLength;
@@ -175,7 +186,13 @@ void ShowPendingLines(HWND transcript, PendingLines& pending, int maxBytes)
     }
     char kept = pending.pText[shown];
     pending.pText[shown] = '\0';
-    AddTranscriptLines(transcript, pending.pText, pending.nCapacity);
+    if (pending.bReplacesTranscript) {
+        SetWindowTextA(transcript, pending.pText);
+        ScrollTranscriptToEnd(transcript);
+        pending.bReplacesTranscript = false;
+    } else {
+        AddTranscriptLines(transcript, pending.pText, pending.nCapacity);
+    }
     pending.pText[shown] = kept;
     DropStart(pending.pText, &pending.nLength, shown);
 }

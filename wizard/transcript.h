@@ -33,6 +33,8 @@ struct PendingLines {
     char* pText;  // 2 * nCapacity bytes, NUL-terminated
     int nLength;
     int nCapacity;  // the transcript's
+    // Lines were dropped, or a line was cut: nothing of what the transcript shows now stays.
+    bool bReplacesTranscript;
 };
 // Forgets every pending line: a new page starts with none.
 void ClearPendingLines(PendingLines& pending);

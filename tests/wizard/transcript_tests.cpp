@@ -67,6 +67,59 @@ INSTANTIATE_TEST_SUITE_P(Table, AppendWithinCapacityCases, ::testing::Values(
     AppendCase{"CutsALongLineWithoutABreak", "", "0123456789abcdefghij", "0123456789abcde"}),
     [](const ::testing::TestParamInfo<AppendCase>& info) { return std::string(info.param.name); });
 
+struct PendingCase {
+    const char* name;
+    const char* before;  // the transcript's text before
+    std::vector<std::string> lines;
+    int chunk;  // bytes one update may take
+};
+
+// Lines waiting for the transcript go in a few at a time, yet the transcript ends up as if
+// each had gone in on its own; both ways of updating the control (replacing text in an edit
+// with ES_AUTOVSCROLL, setting the whole text of one without) are checked.
+TEST(PendingLines, EndUpInTheTranscriptAsIfEachLineWentInOnItsOwn)
+{
+    const int capacity = 16;
+    const PendingCase cases[] = {
+        {"a few lines into room to spare", "a\r\n", {"b\r\n", "c\r\n"}, 8192},
+        {"old lines make way", "aaaa\r\nbbbb\r\n", {"cc\r\n", "dd\r\n", "ee\r\n"}, 8192},
+        {"a backlog longer than the transcript", "a\r\n", {"111\r\n", "222\r\n", "333\r\n", "444\r\n", "555\r\n", "666\r\n"}, 8192},
+        {"one line an update", "xx\r\n", {"111\r\n", "222\r\n", "333\r\n", "444\r\n"}, 1},
+        {"two lines an update", "xx\r\n", {"111\r\n", "222\r\n", "333\r\n", "444\r\n", "555\r\n"}, 10},
+        {"exactly full", "", {"abcde\r\n", "fghij\r\n"}, 8192},
+        {"a line too long for the transcript", "a\r\n", {"b\r\n", "0123456789abcdefghij\r\n"}, 8192},
+        {"lines after a line that was cut", "a\r\n", {"0123456789abcdefghij\r\n", "x\r\n", "y\r\n"}, 4},
+        {"text without a line break", "typed by the player", {"b\r\n"}, 8192},
+        {"a line without a line break", "a\r\n", {"bbb", "ccc\r\n", "d\r\n"}, 8192},
+        {"lines that push each other out take the old text along", "a\r\n", {"AAAAAAAA\r\n", "BBBBBBBB\r\n"}, 8192},
+    };
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+    const DWORD styles[] = {ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL, ES_MULTILINE | WS_VSCROLL};
+    for (DWORD style : styles) {
+        for (const PendingCase& c : cases) {
+            HWND transcript = CreateWindowExA(0, "EDIT", c.before, WS_CHILD | style, 0, 0, 200, 100, parent, nullptr,
+                                              nullptr, nullptr);
+            PrepareTranscript(transcript);
+            std::vector<char> expected(capacity + std::strlen(c.before) + 1, '\0');
+            std::strcpy(expected.data(), c.before);
+            std::vector<char> buffer(2 * capacity, '\0');
+            PendingLines pending = {buffer.data(), 0, capacity, false};
+            for (const std::string& line : c.lines) {
+                AppendWithinCapacity(expected.data(), capacity, line.c_str(), static_cast<int>(line.size()));
+                AddPendingLine(pending, "", line.c_str(), static_cast<int>(line.size()));
+            }
+            int updates = 0;
+            while (pending.nLength > 0 && updates++ < 100)
+                ShowPendingLines(transcript, pending, c.chunk);
+            char text[256] = {};
+            GetWindowTextA(transcript, text, sizeof text);
+            EXPECT_STREQ(expected.data(), text) << c.name << (style & ES_AUTOVSCROLL ? "" : ", set whole");
+            DestroyWindow(transcript);
+        }
+    }
+    DestroyWindow(parent);
+}
+
 TEST_F(TranscriptPageTest, EachPageKeepsItsTranscriptWithinItsBufferDroppingTheOldestLines)
 {
     struct PageCase {
