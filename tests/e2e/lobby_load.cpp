@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "lobby_bytes.h"
+#include "wizard_ports.h"
 
 const char* const HOST_GAME = "1002";
 const char* const JOIN_GAME = "1003";
@@ -35,6 +36,27 @@ DWORD JoinOn(const WizardPlayer& player, int port)
     return player.Drive({"page", "1", "click", JOIN_GAME, "set", PLAYER_NAME, player.Name(), "next", "page", "2",
                          "click", DIRECT_METHOD, "next", "page", "3", "set", ADDRESS, "127.0.0.1", "set", PORT,
                          std::to_string(port), "next", "page", "6"});
+}
+
+SOCKET JoinRawHost(const WizardPlayer& player)
+{
+    int port = 0;
+    SOCKET listener = ListenOnWizardPort(&port);
+    if (listener == INVALID_SOCKET)
+        return INVALID_SOCKET;
+    SOCKET hostSide = INVALID_SOCKET;
+    std::thread host([&] {
+        hostSide = accept(listener, nullptr, nullptr);
+        SendRaw(hostSide, Opening(2));
+    });
+    DWORD joined = JoinOn(player, port);
+    closesocket(listener);  // lets the accept go if the wizard never came
+    host.join();
+    if (joined != 0 && hostSide != INVALID_SOCKET) {
+        closesocket(hostSide);
+        hostSide = INVALID_SOCKET;
+    }
+    return hostSide;
 }
 
 SOCKET JoinAsRawClient(int port, int player, int receiveBuffer)

@@ -32,6 +32,10 @@ double NowMs();
 DWORD HostOn(const WizardPlayer& host, int port);
 // Drives the wizard through the direct connection to the lobby of the host on the port.
 DWORD JoinOn(const WizardPlayer& player, int port);
+// Stands in for the player's host: drives the wizard through the direct connection to a
+// socket of its own, sends it the opening of player 2, and returns the host's side of the
+// connection, or INVALID_SOCKET when the wizard did not reach its lobby.
+SOCKET JoinRawHost(const WizardPlayer& player);
 // A raw client of the host, past its opening (INVALID_SOCKET when it did not get it).
 SOCKET JoinAsRawClient(int port, int player, int receiveBuffer = 0);
 // Chat lines of the player as one block of wire bytes: "name->flood n" lines padded to

@@ -84,18 +84,9 @@ void HostPage()
 
 void ClientPage()
 {
-    int port = 0;
-    SOCKET listener = ListenOnWizardPort(&port);
-    SOCKET hostSide = INVALID_SOCKET;
-    std::thread accepter([&] {
-        hostSide = accept(listener, nullptr, nullptr);
-        SendRaw(hostSide, Opening(2));
-    });
     WizardPlayer ann(HOLLAGRIN_EXE, "Ann");
-    DWORD joined = JoinOn(ann, port);
-    closesocket(listener);
-    accepter.join();
-    if (joined != 0 || hostSide == INVALID_SOCKET) {
+    SOCKET hostSide = JoinRawHost(ann);
+    if (hostSide == INVALID_SOCKET) {
         std::printf("client page: the wizard did not reach its lobby\n");
         return;
     }

@@ -26,15 +26,15 @@ add_wine_test(wizard_e2e_tests wizard_e2e_tests TIMEOUT 240 LABELS wizard)
 # tests and in the program tools/bench-lobby runs.
 add_library(lobby_load STATIC lobby_load.cpp)
 target_include_directories(lobby_load PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(lobby_load PUBLIC wizard_run lobby_test_peer)
+target_link_libraries(lobby_load PUBLIC wizard_run wizard_ports lobby_test_peer)
 
 add_executable(lobby_load_e2e_tests lobby_load_e2e_tests.cpp)
-target_link_libraries(lobby_load_e2e_tests PRIVATE lobby_load wizard_ports gtest_main)
+target_link_libraries(lobby_load_e2e_tests PRIVATE lobby_load gtest_main)
 target_compile_definitions(lobby_load_e2e_tests PRIVATE HOLLAGRIN_EXE="$<TARGET_FILE:Hollagrin>")
 add_dependencies(lobby_load_e2e_tests Hollagrin wizard_driver)
 add_wine_test(lobby_load_e2e_tests lobby_load_e2e_tests TIMEOUT 180 LABELS wizard)
 
 add_executable(lobby_load_bench lobby_load_bench.cpp)
-target_link_libraries(lobby_load_bench PRIVATE lobby_load wizard_ports)
+target_link_libraries(lobby_load_bench PRIVATE lobby_load)
 target_compile_definitions(lobby_load_bench PRIVATE HOLLAGRIN_EXE="$<TARGET_FILE:Hollagrin>")
 add_dependencies(lobby_load_bench Hollagrin wizard_driver)
