@@ -5,17 +5,6 @@
 #include "lobby_bytes.h"
 #include "wizard_ports.h"
 
-const char* const HOST_GAME = "1002";
-const char* const JOIN_GAME = "1003";
-const char* const PLAYER_NAME = "1012";
-const char* const DIRECT_METHOD = "1002";
-const char* const ADDRESS = "1017";
-const char* const SERVER_NAME = "1017";
-const char* const PORT = "1006";
-const char* const TRANSCRIPT = "1017";
-const char* const CHAT_INPUT = "1006";
-const char* const PLAYER_COUNT = "1021";
-
 double NowMs()
 {
     LARGE_INTEGER frequency = {};

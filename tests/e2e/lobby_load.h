@@ -11,19 +11,8 @@
 #include <vector>
 
 #include "raw_peer.h"
+#include "wizard_controls.h"
 #include "wizard_run.h"
-
-// Controls, as the player meets them.
-extern const char* const HOST_GAME;
-extern const char* const JOIN_GAME;
-extern const char* const PLAYER_NAME;
-extern const char* const DIRECT_METHOD;
-extern const char* const ADDRESS;
-extern const char* const SERVER_NAME;
-extern const char* const PORT;
-extern const char* const TRANSCRIPT;
-extern const char* const CHAT_INPUT;
-extern const char* const PLAYER_COUNT;
 
 // A clock in milliseconds for moments compared within this process.
 double NowMs();

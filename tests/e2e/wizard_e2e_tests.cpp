@@ -14,6 +14,7 @@
 
 #include "message_box_watcher.h"
 #include "test_support.h"
+#include "wizard_controls.h"
 #include "wizard_ports.h"
 #include "wizard_run.h"
 
@@ -21,18 +22,6 @@ namespace {
 
 const size_t RECORD_SIZE = 1332;
 const DWORD PROCESS_END_MS = 30000;
-
-// Controls and pages, as the player meets them.
-const char* const HOST_GAME = "1002";
-const char* const JOIN_GAME = "1003";
-const char* const PLAYER_NAME = "1012";
-const char* const DIRECT_METHOD = "1002";
-const char* const ADDRESS = "1017";
-const char* const SERVER_NAME = "1017";
-const char* const PORT = "1006";
-const char* const TRANSCRIPT = "1017";
-const char* const CHAT_INPUT = "1006";
-const char* const PLAYER_COUNT = "1021";
 
 struct Player {
     std::string name;
