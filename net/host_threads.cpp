@@ -60,7 +60,7 @@ unsigned __stdcall HostPlayerThread(void* argument)
     PushPlayerNotice(HostIncoming, MSG_PLAYER_JOINED, n);
     FloodLimit limit = {};
     StartFloodLimit(limit, GetTickCount());
-    DWORD lastNoticeMs = GetTickCount() - FLOOD_NOTICE_INTERVAL_MS;
+    DWORD lastNoticeMs = GetTickCount() - FLOOD_NOTICE_INTERVAL_MS;  // the first is named at once
     NetMessage message = {};
     // A flooding client is still read to the end of each message, so its stream stays in step.
     while (hSender && !g_bStopNetwork && ReceiveNetMessage(receiver, &message)) {
