@@ -1,7 +1,12 @@
 #include "web_face.h"
 
 #include "games_page.h"
+#include "gzip.h"
 #include "servers_json.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -14,6 +19,9 @@ const char* const HEALTH_PATH = "/healthz";
 const char* const METRICS_PATH = "/metrics";
 const char* const PLAIN_TEXT = "text/plain; charset=utf-8";
 const auto RENDER_INTERVAL = std::chrono::seconds(1);
+// How long after the last request for them the documents are still made every second.
+const auto KEEP_RENDERING = std::chrono::seconds(5);
+const auto KEEP_COMPRESSING = std::chrono::minutes(1);
 
 // Nothing on these answers may run a script or load anything from elsewhere: whatever a
 // host name smuggled past the escaping would still do nothing.
@@ -48,18 +56,51 @@ enum MHD_Result Queue(MHD_Connection* connection, unsigned int status, MHD_Respo
 
 }  // namespace
 
+// A document's responses: plain, and compressed when anyone has asked for that lately.
+WebFace::Responses WebFace::MakeResponses(const std::string& text, const char* contentType, bool anyOrigin, bool gzip)
+{
+    auto make = [&](const std::string& body, bool compressed) {
+        MHD_Response* response = MakeResponse(body, contentType, "no-store");
+        if (response != nullptr) {
+            MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, MHD_HTTP_HEADER_ACCEPT_ENCODING);
+            if (compressed) {
+                MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");
+            }
+            if (anyOrigin) {
+                // Public data, meant for other sites too.
+                MHD_add_response_header(response, MHD_HTTP_HEADER_ACCESS_CONTROL_ALLOW_ORIGIN, "*");
+            }
+        }
+        return response;
+    };
+    Responses made;
+    made.plain = make(text, false);
+    std::string packed = gzip ? Gzip(text) : std::string();
+    if (!packed.empty()) {
+        made.gzipped = make(packed, true);
+    }
+    return made;
+}
+
 WebFace::WebFace(std::function<std::vector<HostSnapshot>()> listedHosts, std::function<ServiceHealth()> health,
                  MetricsRegistry& registry)
-    : listedHosts_(std::move(listedHosts)), health_(std::move(health)), registry_(registry)
+    : listedHosts_(std::move(listedHosts)), health_(std::move(health)), registry_(registry),
+      renderer_(&WebFace::Render, this)
 {
 }
 
 WebFace::~WebFace()
 {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    renderer_.join();
     // The library keeps its own reference while a response is still being sent.
-    for (Rendered* rendered : {&page_, &json_}) {
-        if (rendered->response != nullptr) {
-            MHD_destroy_response(rendered->response);
+    for (MHD_Response* response : {page_.plain, page_.gzipped, json_.plain, json_.gzipped}) {
+        if (response != nullptr) {
+            MHD_destroy_response(response);
         }
     }
 }
@@ -77,10 +118,10 @@ bool WebFace::Serves(const char* url)
 enum MHD_Result WebFace::Answer(MHD_Connection* connection, const char* url)
 {
     if (std::strcmp(url, PAGE_PATH) == 0) {
-        return AnswerRendered(connection, &page_, true);
+        return AnswerRendered(connection, true);
     }
     if (std::strcmp(url, JSON_PATH) == 0) {
-        return AnswerRendered(connection, &json_, false);
+        return AnswerRendered(connection, false);
     }
     if (std::strcmp(url, GAMES_PAGE_STYLESHEET_PATH) == 0) {
         return Queue(connection, MHD_HTTP_OK,
@@ -104,28 +145,74 @@ enum MHD_Result WebFace::RefuseMethod(MHD_Connection* connection)
     return Queue(connection, MHD_HTTP_METHOD_NOT_ALLOWED, refusal);
 }
 
-enum MHD_Result WebFace::AnswerRendered(MHD_Connection* connection, Rendered* rendered, bool page)
+enum MHD_Result WebFace::AnswerRendered(MHD_Connection* connection, bool page)
 {
+    bool gzip = AcceptsGzip(MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING));
+    std::unique_lock<std::mutex> lock(mutex_);
+    Clock::time_point now = Clock::now();
+    // After a quiet spell the documents may be minutes old: this request waits for new ones.
+    bool idle = renders_ == 0 || now - lastAsked_ > KEEP_RENDERING;
+    lastAsked_ = now;
+    if (gzip) {
+        lastAskedGzip_ = now;
+    }
+    if (idle || now - made_ >= RENDER_INTERVAL) {
+        wake_.notify_all();
+    }
+    if (idle) {
+        uint64_t seen = renders_;
+        rendered_.wait(lock, [&] { return renders_ != seen || stopping_; });
+    }
+    Responses& responses = page ? page_ : json_;
+    // Until the renderer has compressed them, those who take gzip take the plain text.
+    MHD_Response* response = gzip && responses.gzipped != nullptr ? responses.gzipped : responses.plain;
+    if (response == nullptr) {
+        return MHD_NO;
+    }
     // Queued under the lock: the library takes its own reference to the response then,
     // before a newer one can replace and release it.
-    std::lock_guard<std::mutex> lock(rendered->mutex);
-    Clock::time_point now = Clock::now();
-    if (rendered->response == nullptr || now - rendered->made >= RENDER_INTERVAL) {
-        MHD_Response* response =
-            page ? MakeResponse(GamesPage(listedHosts_(), WallClock::now()), "text/html; charset=utf-8", "no-store")
-                 : MakeResponse(ServersJson(listedHosts_(), WallClock::now()), "application/json", "no-store");
-        if (response == nullptr) {
-            return MHD_NO;
+    return MHD_queue_response(connection, MHD_HTTP_OK, response);
+}
+
+void WebFace::Render()
+{
+    // A nice value of 10 for this thread alone (Linux): on a busy machine the players' list
+    // requests come first, and the page gets a little older instead.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        Clock::time_point now = Clock::now();
+        bool wanted = lastAsked_ != Clock::time_point() && now - lastAsked_ <= KEEP_RENDERING;
+        if (!wanted) {
+            wake_.wait(lock);
+            continue;
         }
-        if (!page) {
-            // Public data, meant for other sites too.
-            MHD_add_response_header(response, MHD_HTTP_HEADER_ACCESS_CONTROL_ALLOW_ORIGIN, "*");
+        if (renders_ != 0 && now - made_ < RENDER_INTERVAL) {
+            wake_.wait_until(lock, made_ + RENDER_INTERVAL);
+            continue;
         }
-        if (rendered->response != nullptr) {
-            MHD_destroy_response(rendered->response);
+        bool gzip = lastAskedGzip_ != Clock::time_point() && now - lastAskedGzip_ <= KEEP_COMPRESSING;
+        lock.unlock();
+
+        Clock::time_point read = Clock::now();
+        std::vector<HostSnapshot> hosts = listedHosts_();
+        WallClock::time_point wallNow = WallClock::now();
+        Responses page = MakeResponses(GamesPage(hosts, wallNow), "text/html; charset=utf-8", false, gzip);
+        Responses json = MakeResponses(ServersJson(hosts, wallNow), "application/json", true, gzip);
+
+        lock.lock();
+        std::swap(page, page_);
+        std::swap(json, json_);
+        made_ = read;
+        ++renders_;
+        rendered_.notify_all();
+        lock.unlock();
+        for (MHD_Response* old : {page.plain, page.gzipped, json.plain, json.gzipped}) {
+            if (old != nullptr) {
+                MHD_destroy_response(old);
+            }
         }
-        rendered->response = response;
-        rendered->made = now;
+        lock.lock();
     }
-    return MHD_queue_response(connection, MHD_HTTP_OK, rendered->response);
+    rendered_.notify_all();
 }

@@ -10,9 +10,12 @@
 
 #include <microhttpd.h>
 
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct ServiceHealth {
@@ -36,19 +39,32 @@ public:
     static enum MHD_Result RefuseMethod(MHD_Connection* connection);
 
 private:
-    // The page and the JSON hold every listed host: with thousands, each is megabytes. Each
-    // is made at most once a second and the same response goes to everyone who asks
-    // within it, so that polling them costs the players' list requests next to nothing.
-    struct Rendered {
-        std::mutex mutex;
-        MHD_Response* response = nullptr;
-        Clock::time_point made;
+    // The page and the JSON hold every listed host: with thousands, each is megabytes. They
+    // are made on a thread of their own, below the priority of the threads that serve
+    // players, about once a second while anyone asks for them, compressed once for those
+    // who take gzip; the threads that serve requests only queue what is there and never
+    // wait for it, unless nobody has asked for a while.
+    struct Responses {
+        MHD_Response* plain = nullptr;
+        MHD_Response* gzipped = nullptr;
     };
-    enum MHD_Result AnswerRendered(MHD_Connection* connection, Rendered* rendered, bool page);
+    static Responses MakeResponses(const std::string& text, const char* contentType, bool anyOrigin, bool gzip);
+    enum MHD_Result AnswerRendered(MHD_Connection* connection, bool page);
+    void Render();
 
     const std::function<std::vector<HostSnapshot>()> listedHosts_;
     const std::function<ServiceHealth()> health_;
     MetricsRegistry& registry_;
-    Rendered page_;
-    Rendered json_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;      // the renderer: asked for, or stopping
+    std::condition_variable rendered_;  // requests waiting for a fresh render
+    Responses page_;
+    Responses json_;
+    Clock::time_point made_;            // when the hosts of the current responses were read
+    Clock::time_point lastAsked_;
+    Clock::time_point lastAskedGzip_;
+    uint64_t renders_ = 0;
+    bool stopping_ = false;
+    std::thread renderer_;
 };

@@ -6,6 +6,7 @@ promtool, and the log under a flood of refused connections.
 Usage: web_face_test.py <quarv-directory program> [unittest options]
 """
 import datetime
+import gzip
 import html.parser
 import json
 import os
@@ -177,6 +178,28 @@ class PublishedHosts(unittest.TestCase):
             self.assertTrue(generated - datetime.timedelta(seconds=60) <= listed <= answered <= generated, server)
         listed = [moment(s["listed_since"]) for s in document["servers"]]
         self.assertEqual(listed, sorted(listed, reverse=True), "newest first")
+
+    def test_page_and_json_come_compressed_to_those_who_take_gzip(self):
+        for path in ("/", "/servers.json"):
+            # The first to ask may get the plain text, until the next making of the documents.
+            status, headers, body = wait_for(
+                lambda: (lambda r: r[1].get("content-encoding") == "gzip" and r)(
+                    self.service.get(path, headers="Accept-Encoding: deflate, gzip\r\n")), 5, "gzip on " + path)
+            self.assertEqual(status, 200, path)
+            self.assertEqual(headers.get("vary"), "Accept-Encoding", path)
+            text = gzip.decompress(body).decode("utf-8")
+            _, plain_headers, plain = self.service.get(path)
+            self.assertNotIn("content-encoding", plain_headers, path)
+            self.assertLess(len(body), len(plain) / 3, path)
+            if path == "/servers.json":
+                # Times move with every probe; the hosts are the same.
+                def hosts(document):
+                    return sorted((s["name"], s["address"], s["port"]) for s in json.loads(document)["servers"])
+                self.assertEqual(hosts(text), hosts(plain))
+            else:
+                for name in self.published.values():
+                    self.assertIn(shown(name).replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+                                  .replace('"', "&quot;").replace("'", "&#39;"), text)
 
     def test_every_path_answers_head_and_refuses_other_methods(self):
         for path in WEB_PATHS:

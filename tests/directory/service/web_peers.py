@@ -70,9 +70,10 @@ class Service:
         with open(self.log_path, errors="replace") as log:
             return log.read().splitlines()
 
-    def get(self, path, method="GET", source="127.0.0.1"):
+    def get(self, path, method="GET", source="127.0.0.1", headers=""):
         """One raw HTTP/1.0 exchange: (status, headers with lower-case names, body bytes)."""
-        return http_exchange(self.port, "%s %s HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n" % (method, path), source)
+        return http_exchange(self.port, "%s %s HTTP/1.0\r\nHost: 127.0.0.1\r\n%s\r\n" % (method, path, headers),
+                             source)
 
     def publish(self, name, host_port, source):
         """Publishes a 264-byte entry with the name's bytes as they are, from the given address."""
