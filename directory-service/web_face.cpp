@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -56,32 +57,6 @@ enum MHD_Result Queue(MHD_Connection* connection, unsigned int status, MHD_Respo
 
 }  // namespace
 
-// A document's responses: plain, and compressed when anyone has asked for that lately.
-WebFace::Responses WebFace::MakeResponses(const std::string& text, const char* contentType, bool anyOrigin, bool gzip)
-{
-    auto make = [&](const std::string& body, bool compressed) {
-        MHD_Response* response = MakeResponse(body, contentType, "no-store");
-        if (response != nullptr) {
-            MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, MHD_HTTP_HEADER_ACCEPT_ENCODING);
-            if (compressed) {
-                MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");
-            }
-            if (anyOrigin) {
-                // Public data, meant for other sites too.
-                MHD_add_response_header(response, MHD_HTTP_HEADER_ACCESS_CONTROL_ALLOW_ORIGIN, "*");
-            }
-        }
-        return response;
-    };
-    Responses made;
-    made.plain = make(text, false);
-    std::string packed = gzip ? Gzip(text) : std::string();
-    if (!packed.empty()) {
-        made.gzipped = make(packed, true);
-    }
-    return made;
-}
-
 WebFace::WebFace(std::function<std::vector<HostSnapshot>()> listedHosts, std::function<ServiceHealth()> health,
                  MetricsRegistry& registry)
     : listedHosts_(std::move(listedHosts)), health_(std::move(health)), registry_(registry),
@@ -118,10 +93,10 @@ bool WebFace::Serves(const char* url)
 enum MHD_Result WebFace::Answer(MHD_Connection* connection, const char* url)
 {
     if (std::strcmp(url, PAGE_PATH) == 0) {
-        return AnswerRendered(connection, true);
+        return AnswerRendered(connection, &page_);
     }
     if (std::strcmp(url, JSON_PATH) == 0) {
-        return AnswerRendered(connection, false);
+        return AnswerRendered(connection, &json_);
     }
     if (std::strcmp(url, GAMES_PAGE_STYLESHEET_PATH) == 0) {
         return Queue(connection, MHD_HTTP_OK,
@@ -145,33 +120,72 @@ enum MHD_Result WebFace::RefuseMethod(MHD_Connection* connection)
     return Queue(connection, MHD_HTTP_METHOD_NOT_ALLOWED, refusal);
 }
 
-enum MHD_Result WebFace::AnswerRendered(MHD_Connection* connection, bool page)
+enum MHD_Result WebFace::AnswerRendered(MHD_Connection* connection, Document* document)
 {
     bool gzip = AcceptsGzip(MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING));
     std::unique_lock<std::mutex> lock(mutex_);
     Clock::time_point now = Clock::now();
-    // After a quiet spell the documents may be minutes old: this request waits for new ones.
-    bool idle = renders_ == 0 || now - lastAsked_ > KEEP_RENDERING;
-    lastAsked_ = now;
+    // After a quiet spell the document may be minutes old: this request waits for a new one.
+    bool idle = document->renders == 0 || now - document->asked > KEEP_RENDERING;
+    document->asked = now;
     if (gzip) {
-        lastAskedGzip_ = now;
+        document->askedGzip = now;
     }
-    if (idle || now - made_ >= RENDER_INTERVAL) {
+    if (idle || now - document->made >= RENDER_INTERVAL) {
         wake_.notify_all();
     }
     if (idle) {
-        uint64_t seen = renders_;
-        rendered_.wait(lock, [&] { return renders_ != seen || stopping_; });
+        uint64_t seen = document->renders;
+        rendered_.wait(lock, [&] { return document->renders != seen || stopping_; });
     }
-    Responses& responses = page ? page_ : json_;
-    // Until the renderer has compressed them, those who take gzip take the plain text.
-    MHD_Response* response = gzip && responses.gzipped != nullptr ? responses.gzipped : responses.plain;
+    // Until the renderer has compressed it, those who take gzip take the plain text.
+    MHD_Response* response = gzip && document->gzipped != nullptr ? document->gzipped : document->plain;
     if (response == nullptr) {
         return MHD_NO;
     }
     // Queued under the lock: the library takes its own reference to the response then,
     // before a newer one can replace and release it.
     return MHD_queue_response(connection, MHD_HTTP_OK, response);
+}
+
+bool WebFace::Due(const Document& document, Clock::time_point now, Clock::time_point* next)
+{
+    if (document.asked == Clock::time_point() || now - document.asked > KEEP_RENDERING) {
+        return false;
+    }
+    if (document.renders == 0 || now - document.made >= RENDER_INTERVAL) {
+        return true;
+    }
+    *next = std::min(*next, document.made + RENDER_INTERVAL);
+    return false;
+}
+
+// Makes the document's responses anew: plain, and compressed when anyone has asked for
+// that lately. The caller holds no lock; the responses it replaces are its to release.
+void WebFace::Make(Document* document, const std::vector<HostSnapshot>& hosts, Clock::time_point read)
+{
+    WallClock::time_point now = WallClock::now();
+    std::string text = document->page ? GamesPage(hosts, now) : ServersJson(hosts, now);
+    auto make = [&](const std::string& body, bool compressed) {
+        MHD_Response* response =
+            MakeResponse(body, document->page ? "text/html; charset=utf-8" : "application/json", "no-store");
+        if (response != nullptr) {
+            MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, MHD_HTTP_HEADER_ACCEPT_ENCODING);
+            if (compressed) {
+                MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");
+            }
+            if (!document->page) {
+                // Public data, meant for other sites too.
+                MHD_add_response_header(response, MHD_HTTP_HEADER_ACCESS_CONTROL_ALLOW_ORIGIN, "*");
+            }
+        }
+        return response;
+    };
+    document->plain = make(text, false);
+    bool gzip = document->askedGzip != Clock::time_point() && read - document->askedGzip <= KEEP_COMPRESSING;
+    std::string packed = gzip ? Gzip(text) : std::string();
+    document->gzipped = packed.empty() ? nullptr : make(packed, true);
+    document->made = read;
 }
 
 void WebFace::Render()
@@ -182,34 +196,47 @@ void WebFace::Render()
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         Clock::time_point now = Clock::now();
-        bool wanted = lastAsked_ != Clock::time_point() && now - lastAsked_ <= KEEP_RENDERING;
-        if (!wanted) {
-            wake_.wait(lock);
+        Clock::time_point next = Clock::time_point::max();
+        std::vector<Document*> due;
+        for (Document* document : {&page_, &json_}) {
+            if (Due(*document, now, &next)) {
+                due.push_back(document);
+            }
+        }
+        if (due.empty()) {
+            if (next == Clock::time_point::max()) {
+                wake_.wait(lock);
+            } else {
+                wake_.wait_until(lock, next);
+            }
             continue;
         }
-        if (renders_ != 0 && now - made_ < RENDER_INTERVAL) {
-            wake_.wait_until(lock, made_ + RENDER_INTERVAL);
-            continue;
+        // Made on copies, outside the lock, so that requests go on meanwhile.
+        std::vector<Document> made;
+        for (Document* document : due) {
+            made.push_back(*document);
         }
-        bool gzip = lastAskedGzip_ != Clock::time_point() && now - lastAskedGzip_ <= KEEP_COMPRESSING;
         lock.unlock();
-
         Clock::time_point read = Clock::now();
         std::vector<HostSnapshot> hosts = listedHosts_();
-        WallClock::time_point wallNow = WallClock::now();
-        Responses page = MakeResponses(GamesPage(hosts, wallNow), "text/html; charset=utf-8", false, gzip);
-        Responses json = MakeResponses(ServersJson(hosts, wallNow), "application/json", true, gzip);
-
+        for (Document& document : made) {
+            Make(&document, hosts, read);
+        }
         lock.lock();
-        std::swap(page, page_);
-        std::swap(json, json_);
-        made_ = read;
-        ++renders_;
+        std::vector<MHD_Response*> old;
+        for (size_t i = 0; i < due.size(); ++i) {
+            old.push_back(due[i]->plain);
+            old.push_back(due[i]->gzipped);
+            due[i]->plain = made[i].plain;
+            due[i]->gzipped = made[i].gzipped;
+            due[i]->made = made[i].made;
+            ++due[i]->renders;
+        }
         rendered_.notify_all();
         lock.unlock();
-        for (MHD_Response* old : {page.plain, page.gzipped, json.plain, json.gzipped}) {
-            if (old != nullptr) {
-                MHD_destroy_response(old);
+        for (MHD_Response* response : old) {
+            if (response != nullptr) {
+                MHD_destroy_response(response);
             }
         }
         lock.lock();

@@ -39,17 +39,25 @@ public:
     static enum MHD_Result RefuseMethod(MHD_Connection* connection);
 
 private:
-    // The page and the JSON hold every listed host: with thousands, each is megabytes. They
-    // are made on a thread of their own, below the priority of the threads that serve
-    // players, about once a second while anyone asks for them, compressed once for those
-    // who take gzip; the threads that serve requests only queue what is there and never
-    // wait for it, unless nobody has asked for a while.
-    struct Responses {
+    // The page and the JSON hold every listed host: with thousands, each is megabytes. Each
+    // is made on a thread of its own, below the priority of the threads that serve
+    // players, about once a second while anyone asks for it, compressed once for those who
+    // take gzip; the threads that serve requests only queue what is there and never wait
+    // for it, unless nobody has asked for it for a while.
+    struct Document {
+        bool page;
         MHD_Response* plain = nullptr;
         MHD_Response* gzipped = nullptr;
+        Clock::time_point made{};  // when the hosts it shows were read
+        Clock::time_point asked{};
+        Clock::time_point askedGzip{};
+        uint64_t renders = 0;
     };
-    static Responses MakeResponses(const std::string& text, const char* contentType, bool anyOrigin, bool gzip);
-    enum MHD_Result AnswerRendered(MHD_Connection* connection, bool page);
+    enum MHD_Result AnswerRendered(MHD_Connection* connection, Document* document);
+    // Whether the document is asked for and older than the interval; if it is only asked
+    // for, *next becomes the earlier of itself and the time it will be due.
+    static bool Due(const Document& document, Clock::time_point now, Clock::time_point* next);
+    static void Make(Document* document, const std::vector<HostSnapshot>& hosts, Clock::time_point read);
     void Render();
 
     const std::function<std::vector<HostSnapshot>()> listedHosts_;
@@ -58,13 +66,9 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;      // the renderer: asked for, or stopping
-    std::condition_variable rendered_;  // requests waiting for a fresh render
-    Responses page_;
-    Responses json_;
-    Clock::time_point made_;            // when the hosts of the current responses were read
-    Clock::time_point lastAsked_;
-    Clock::time_point lastAskedGzip_;
-    uint64_t renders_ = 0;
+    std::condition_variable rendered_;  // requests waiting for a fresh document
+    Document page_{true};
+    Document json_{false};
     bool stopping_ = false;
     std::thread renderer_;
 };

@@ -125,20 +125,14 @@ def http_exchange(port, request, source="127.0.0.1"):
     return int(lines[0].split()[1]), headers, body
 
 
-class StandInHost:
-    """A wizard hosting a lobby: on every local address and a port a wizard may use (10000 to 36000),
-    it opens each connection with the handshake word and stays connected until the peer leaves."""
+class Listener:
+    """Accepts connections on a bound socket until closed, each answered on a thread of its own."""
 
-    def __init__(self):
-        self.listener = socket.socket()
-        for port in range(10000 + os.getpid() % 20000, 36000):
-            try:
-                self.listener.bind(("0.0.0.0", port))
-                break
-            except OSError:
-                continue
-        self.port = self.listener.getsockname()[1]
+    def __init__(self, listener, answer):
+        self.listener = listener
         self.listener.listen(64)
+        self.port = listener.getsockname()[1]
+        self._answer = answer
         threading.Thread(target=self._serve, daemon=True).start()
 
     def _serve(self):
@@ -149,8 +143,26 @@ class StandInHost:
                 return
             threading.Thread(target=self._answer, args=(connection,), daemon=True).start()
 
+    def close(self):
+        self.listener.close()
+
+
+class StandInHost(Listener):
+    """A wizard hosting a lobby: on every local address and a port a wizard may use (10000 to 36000),
+    it opens each connection with the handshake word and stays connected until the peer leaves."""
+
+    def __init__(self):
+        listener = socket.socket()
+        for port in range(10000 + os.getpid() % 20000, 36000):
+            try:
+                listener.bind(("0.0.0.0", port))
+                break
+            except OSError:
+                continue
+        super().__init__(listener, self._greet)
+
     @staticmethod
-    def _answer(connection):
+    def _greet(connection):
         with connection:
             try:
                 connection.sendall(HANDSHAKE_OPENING)
@@ -159,36 +171,23 @@ class StandInHost:
             except OSError:
                 pass
 
-    def close(self):
-        self.listener.close()
 
-
-class Watcher:
-    """A loopback listener that counts whoever connects: a request a hostile name tried to make."""
+class Watcher(Listener):
+    """A loopback listener that keeps what whoever connects sends: a request a hostile name tried to make."""
 
     def __init__(self):
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(16)
-        self.port = self.listener.getsockname()[1]
         self.visits = []
-        threading.Thread(target=self._serve, daemon=True).start()
+        listener = socket.socket()
+        listener.bind(("127.0.0.1", 0))
+        super().__init__(listener, self._note)
 
-    def _serve(self):
-        while True:
+    def _note(self, connection):
+        with connection:
+            connection.settimeout(2)
             try:
-                connection, _ = self.listener.accept()
+                self.visits.append(connection.recv(4096))
             except OSError:
-                return
-            with connection:
-                connection.settimeout(2)
-                try:
-                    self.visits.append(connection.recv(4096))
-                except OSError:
-                    self.visits.append(b"")
-
-    def close(self):
-        self.listener.close()
+                self.visits.append(b"")
 
 
 class WebSocket:
