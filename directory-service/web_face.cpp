@@ -4,6 +4,7 @@
 #include "gzip.h"
 #include "servers_json.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -193,6 +194,8 @@ void WebFace::Render()
     // A nice value of 10 for this thread alone (Linux): on a busy machine the players' list
     // requests come first, and the page gets a little older instead.
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+    // Named, so that its share of the processor shows in top -H and in the benchmark.
+    pthread_setname_np(pthread_self(), "web-render");
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         Clock::time_point now = Clock::now();
