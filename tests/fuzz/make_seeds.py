@@ -3,8 +3,8 @@
 
 The seeds are the inputs of the normal tests (the bad-input tables of the lobby, the HTTP
 client's replies, the wave reader's files, the options files, the directory's publication
-bodies), written byte by byte here. Run it again after changing a case; the files are kept in
-the repository so that a run needs nothing but them.
+bodies, the LAN datagrams), written byte by byte here. Run it again after changing a case;
+the files are kept in the repository so that a run needs nothing but them.
 """
 import os
 import shutil
@@ -224,6 +224,70 @@ def publication_seeds():
     }
 
 
+def lan_query(search_id):
+    return (b"QLAN" + u16(1) + u16(1) + u32(search_id)).ljust(128, b"\0")
+
+
+def lan_answer(search_id, port, players, max_players, name):
+    return (b"QLAN" + u16(1) + u16(2) + u32(search_id) + u32(port) + u32(players) + u32(max_players)
+            + u32(len(name)) + name + b"\0")
+
+
+def with_bytes(data, offset, new):
+    return data[:offset] + new + data[offset + len(new):]
+
+
+def lan_datagram_seeds():
+    # The LAN tests' datagrams: the good ones, and every query and answer a side must ignore.
+    query = lan_query(0x5EA4C0DE)
+    seeds = {
+        "query": query,
+        "query-with-padding": with_bytes(query, 100, b"p"),
+        "answer": lan_answer(0xA1B2C3D4, 2000, 2, 4, b"Cool Quarv Server"),
+        "answer-lowest-values": lan_answer(0, 1, 0, 1, b""),
+        "answer-highest-values": lan_answer(0xFFFFFFFF, 36000, 16, 16, b"N" * 79),
+        "answer-8-bit-letters": lan_answer(9, 2000, 1, 4, b"Caf\xe9 \xc5sa"),
+        "query-empty": b"",
+        "query-header-only": query[:12],
+        "query-one-byte-short": query[:127],
+        "query-one-byte-long": query + b"\0",
+        "query-far-too-long": query + b"x" * 1900,
+        "query-wrong-magic": with_bytes(query, 0, b"X"),
+        "query-version-2": with_bytes(query, 4, b"\2"),
+        "query-version-0": with_bytes(query, 4, b"\0"),
+        "query-version-in-the-high-byte": with_bytes(query, 5, b"\1"),
+        "query-kind-answer": with_bytes(query, 6, b"\2"),
+        "query-kind-3": with_bytes(query, 6, b"\3"),
+        "query-an-answer-with-nothing-asked": lan_answer(0x5EA4C0DE, 2000, 1, 4, b"Stray"),
+    }
+    answer = lambda port, name: lan_answer(77, port, 1, 4, name)
+    no_terminator = answer(3005, b"NoTerminator")
+    seeds.update({
+        "answer-header-only": answer(3001, b"HeaderOnly")[:28],
+        "answer-name-cut-short": answer(3002, b"CutShort")[:33],
+        "answer-one-byte-long": answer(3003, b"OneByteLong") + b"\0",
+        "answer-far-too-long": answer(3004, b"FarTooLong") + b"x" * 1900,
+        "answer-name-without-its-terminator": no_terminator[:-1] + b"X",
+        "answer-name-longer-than-its-field": answer(3006, b"L" * 80),
+        "answer-name-length-beyond-the-datagram": with_bytes(answer(3007, b"Beyond"), 24, u32(0xFFFFFFF0)),
+        "answer-control-character-in-the-name": answer(3008, b"Tab\there"),
+        "answer-nul-inside-the-name": answer(3009, b"Nul\0inside"),
+        "answer-wrong-magic": with_bytes(answer(3010, b"WrongMagic"), 3, b"X"),
+        "answer-version-2": with_bytes(answer(3011, b"Version2"), 4, b"\2"),
+        "answer-kind-query": with_bytes(answer(3012, b"KindQuery"), 6, b"\1"),
+        "answer-of-another-search": lan_answer(78, 3013, 1, 4, b"OtherSearch"),
+        "answer-port-0": answer(0, b"Port0"),
+        "answer-port-36001": answer(36001, b"Port36001"),
+        "answer-port-beyond-16-bits": answer(65536 + 3014, b"Port16Bits"),
+        "answer-negative-port": answer(0xFFFFFFFF, b"NegativePort"),
+        "answer-players-above-the-maximum": lan_answer(77, 3015, 5, 4, b"TooMany"),
+        "answer-negative-players": lan_answer(77, 3016, 0xFFFFFFFF, 4, b"Negative"),
+        "answer-maximum-0": lan_answer(77, 3017, 0, 0, b"Max0"),
+        "answer-maximum-17": lan_answer(77, 3018, 1, 17, b"Max17"),
+    })
+    return seeds
+
+
 TARGETS = {
     "lobby_host_frames": lobby_host_seeds,
     "lobby_client_frames": lobby_client_seeds,
@@ -232,6 +296,7 @@ TARGETS = {
     "options_file": options_file_seeds,
     "wave_header": wave_header_seeds,
     "directory_publication": publication_seeds,
+    "lan_datagrams": lan_datagram_seeds,
 }
 
 

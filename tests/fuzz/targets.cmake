@@ -12,3 +12,5 @@ quarv_fuzz_target(NAME options_file MAX_LEN 400 SOURCES launcher/game_options.cp
 quarv_fuzz_target(NAME wave_header MAX_LEN 4096 SOURCES audio/wave_content.cpp INCLUDES audio)
 quarv_fuzz_target(NAME directory_publication MAX_LEN 600
   SOURCES directory-service/publication.cpp INCLUDES directory-service directory)
+# Both discovery sockets read at most 512 bytes of a datagram.
+quarv_fuzz_target(NAME lan_datagrams MAX_LEN 512 SOURCES discovery/lan_datagrams.cpp INCLUDES discovery)
