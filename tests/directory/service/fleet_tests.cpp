@@ -308,6 +308,10 @@ TEST_F(FleetProcesses, NeverLogsThePassword)
         ServiceProcess service(folder_, c.name, {"--database", c.conninfo});
         if (c.starts) {
             ASSERT_NE(service.Port(), 0) << c.name << ": " << service.Log();
+            // The port file comes before the line that says where the hosts are kept.
+            EXPECT_TRUE(WaitUntil([&] { return service.Log().find("listening on") != std::string::npos; },
+                                  milliseconds(5000)))
+                << c.name << ": " << service.Log();
         } else {
             EXPECT_TRUE(WaitUntil([&] { return service.Log().find("not started") != std::string::npos; },
                                   milliseconds(5000)))
