@@ -1,12 +1,12 @@
-# add_wine_test(<name> <target> [TIMEOUT seconds] [ENVIRONMENT var=value...] [LABELS ...])
+# add_wine_test(<name> <target> [TIMEOUT seconds] [ARGS ...] [ENVIRONMENT var=value...] [LABELS ...])
 # Runs a cross-built test program under Wine. Wine tests share one prefix and one
 # X display, and parallel runs in one prefix are flaky, so they take a common lock.
 function(add_wine_test name target)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "ENVIRONMENT;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "ARGS;ENVIRONMENT;LABELS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  add_test(NAME ${name} COMMAND ${target})
+  add_test(NAME ${name} COMMAND ${target} ${ARG_ARGS})
   set_tests_properties(${name} PROPERTIES
     FIXTURES_REQUIRED wine_session
     RESOURCE_LOCK wine

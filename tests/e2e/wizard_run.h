@@ -36,6 +36,8 @@ public:
     WizardPlayer& operator=(const WizardPlayer&) = delete;
 
     const std::string& Name() const { return name_; }
+    HANDLE Process() const { return process_.hProcess; }
+    DWORD ProcessId() const { return process_.dwProcessId; }
     std::string File(const std::string& name) const { return folder_.File(name); }
     // Runs the wizard driver on this player's wizard; its exit code, and in *output what it
     // printed.
