@@ -1,21 +1,18 @@
 #include "http_front.h"
 
 #include "log.h"
+#include "request_rules.h"
 
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
-#include <strings.h>
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-const char* const LIST_PATH = "/cgi-bin/quarvcgiread.exe";
-const char* const PUBLISH_PATH = "/cgi-bin/quarvcgi.exe";
 // Request header and line together; the wizard's are under 200 bytes.
 const size_t CONNECTION_MEMORY_LIMIT = 16 * 1024;
 const unsigned int CONNECTION_LIMIT = 4096;
@@ -25,12 +22,10 @@ const unsigned int CONNECTION_LIMIT = 4096;
 // its first call.
 char READING_REQUEST = 0;
 
-// One publication while its body arrives. The body is kept only up to one byte past an
-// entry's size: enough to tell a long body from a good one.
+// One publication while its body arrives.
 struct PendingPublication {
     std::string source;
-    std::string body;
-    size_t received = 0;
+    PublicationBody body;
 };
 
 int64_t SteadyNow()
@@ -70,61 +65,23 @@ OpenConnection* ConnectionOf(MHD_Connection* connection)
     return info ? static_cast<OpenConnection*>(info->socket_context) : nullptr;
 }
 
-// The library cuts the request line in place into method, URI and version, each ended by a
-// NUL where a space or the line's end stood, and hands them on as C strings. A NUL that the
-// client put inside the line ends one of them early and hides what follows, so that
-// "GET /list\0junk HTTP/1.0" would read as a request for /list. Whatever lies between the
-// pieces shows it: between method and URI only the spaces the library skips, and the URI as
-// long as it was before the library took its query apart.
-bool RequestLineIsWhole(MHD_Connection* connection, const char* method, const char* url, const char* version)
+RequestLine RequestLineOf(MHD_Connection* connection, const char* method, const char* url, const char* version)
 {
     const OpenConnection* open = ConnectionOf(connection);
-    if (open == nullptr || open->rawUri != url || url + open->rawUriLength + 1 != version) {
-        return false;
-    }
-    const char* methodEnd = method + std::strlen(method);
-    if (methodEnd >= url) {
-        return false;
-    }
-    return std::all_of(methodEnd + 1, url, [](char c) { return c == ' '; });
+    return {method, url, version, open ? open->rawUri : nullptr, open ? open->rawUriLength : 0};
 }
 
-struct ContentLengths {
-    int count = 0;
-    bool differ = false;
-    const char* first = nullptr;
-};
-
-enum MHD_Result CountContentLength(void* context, enum MHD_ValueKind /*kind*/, const char* key, const char* value)
+enum MHD_Result AddHeader(void* context, enum MHD_ValueKind /*kind*/, const char* key, const char* value)
 {
-    ContentLengths& lengths = *static_cast<ContentLengths*>(context);
-    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
-        if (lengths.count++ == 0) {
-            lengths.first = value;
-        } else if (std::strcmp(lengths.first, value) != 0) {
-            lengths.differ = true;
-        }
-    }
+    static_cast<std::vector<HeaderField>*>(context)->push_back({key, value});
     return MHD_YES;
 }
 
-// Where a body ends must be beyond doubt: the library reads a body by Transfer-Encoding
-// before Content-length, and by the first of several Content-length headers, while a proxy
-// may read it by another, and the rest would pass as the next request.
-bool BodyFramingIsClear(MHD_Connection* connection, std::string* reason)
+std::vector<HeaderField> HeadersOf(MHD_Connection* connection)
 {
-    ContentLengths lengths;
-    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CountContentLength, &lengths);
-    if (lengths.count > 0 &&
-        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr) {
-        *reason = "both Content-length and Transfer-Encoding";
-        return false;
-    }
-    if (lengths.differ) {
-        *reason = "Content-length headers that differ";
-        return false;
-    }
-    return true;
+    std::vector<HeaderField> headers;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &AddHeader, &headers);
+    return headers;
 }
 
 enum MHD_Result Refuse(MHD_Connection* connection, ServiceMetrics& metrics, const char* outcome,
@@ -163,12 +120,10 @@ enum MHD_Result BeginPublication(MHD_Connection* connection, HttpRoutes& routes,
     case Admission::StoreUnavailable:
         return RefuseUnstored(connection, metrics);
     }
-    const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
-    if (length == nullptr) {
-        return Refuse(connection, metrics, "no_length", source, MHD_HTTP_LENGTH_REQUIRED, "no Content-length");
-    }
-    if (std::strcmp(length, "264") != 0) {
-        return Refuse(connection, metrics, "wrong_length", source, MHD_HTTP_BAD_REQUEST, "Content-length is not 264");
+    Refusal length = CheckPublicationLength(HeadersOf(connection));
+    if (length.status != 0) {
+        return Refuse(connection, metrics, length.status == MHD_HTTP_LENGTH_REQUIRED ? "no_length" : "wrong_length",
+                      source, length.status, length.text);
     }
     PendingPublication* pending = new PendingPublication;
     pending->source = source;
@@ -180,8 +135,9 @@ enum MHD_Result FinishPublication(MHD_Connection* connection, HttpRoutes& routes
 {
     ServiceMetrics& metrics = *routes.metrics;
     std::string reason;
-    PublishResult result = routes.directory->Publish(pending->source, reinterpret_cast<const unsigned char*>(pending->body.data()),
-                                             pending->received, WallClock::now(), &reason);
+    PublishResult result =
+        routes.directory->Publish(pending->source, reinterpret_cast<const unsigned char*>(pending->body.kept.data()),
+                                  pending->body.received, WallClock::now(), &reason);
     switch (result) {
     case PublishResult::Added:
         metrics.publications.Add({"added"});
@@ -202,18 +158,22 @@ enum MHD_Result FinishPublication(MHD_Connection* connection, HttpRoutes& routes
     return MHD_NO;
 }
 
-enum MHD_Result AnswerRead(MHD_Connection* connection, HttpRoutes& routes, const char* url)
+enum MHD_Result AnswerRoute(MHD_Connection* connection, HttpRoutes& routes, const char* url,
+                            const RequestRoute& route, void** requestState)
 {
-    if (std::strcmp(url, LIST_PATH) == 0) {
+    switch (route.route) {
+    case Route::List:
         return routes.lists.Queue(connection, *routes.directory) ? MHD_YES : MHD_NO;
-    }
-    if (routes.web->Serves(url)) {
+    case Route::Web:
         return routes.web->Answer(connection, url);
+    case Route::WebMethodRefused:
+        return routes.web->RefuseMethod(connection);
+    case Route::Publication:
+        return BeginPublication(connection, routes, requestState);
+    case Route::Refused:
+        break;
     }
-    if (std::strcmp(url, PUBLISH_PATH) == 0) {
-        return ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "publish with POST");
-    }
-    return ReplyText(connection, MHD_HTTP_NOT_FOUND, "not found");
+    return ReplyText(connection, route.refusal.status, route.refusal.text);
 }
 
 enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const char* url, const char* method,
@@ -227,14 +187,12 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
             *uploadDataSize = 0;
             return MHD_YES;
         }
-        return AnswerRead(connection, routes, url);
+        return AnswerRoute(connection, routes, url, RouteRequest(method, url, &WebFace::Serves), requestState);
     }
     PendingPublication* pending = static_cast<PendingPublication*>(*requestState);
     if (pending != nullptr) {
         if (*uploadDataSize != 0) {
-            size_t keep = std::min(*uploadDataSize, sizeof(ServerEntry) + 1 - pending->body.size());
-            pending->body.append(uploadData, keep);
-            pending->received += *uploadDataSize;
+            AddBodyBytes(pending->body, uploadData, *uploadDataSize);
             *uploadDataSize = 0;
             return MHD_YES;
         }
@@ -246,31 +204,19 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
     if (open != nullptr) {
         open->pathLabel = ServiceMetrics::PathLabel(url);
     }
-    if (!RequestLineIsWhole(connection, method, url, version)) {
-        routes.metrics->malformedRequests.Add({});
-        return ReplyText(connection, MHD_HTTP_BAD_REQUEST, "refused: a NUL byte in the request line");
+    Refusal refusal = CheckRequestLine(RequestLineOf(connection, method, url, version));
+    if (refusal.status == 0) {
+        refusal = CheckBodyFraming(HeadersOf(connection));
     }
-    std::string reason;
-    if (!BodyFramingIsClear(connection, &reason)) {
+    if (refusal.status != 0) {
         routes.metrics->malformedRequests.Add({});
-        return ReplyText(connection, MHD_HTTP_BAD_REQUEST, "refused: " + reason);
+        return ReplyText(connection, refusal.status, refusal.text);
     }
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0) {
         *requestState = &READING_REQUEST;
         return MHD_YES;
     }
-    bool isPost = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
-    if (std::strcmp(url, PUBLISH_PATH) == 0) {
-        return isPost ? BeginPublication(connection, routes, requestState)
-                      : ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "publish with POST");
-    }
-    if (std::strcmp(url, LIST_PATH) == 0) {
-        return ReplyText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "the list is read with GET");
-    }
-    if (routes.web->Serves(url)) {
-        return routes.web->RefuseMethod(connection);
-    }
-    return ReplyText(connection, MHD_HTTP_NOT_FOUND, "not found");
+    return AnswerRoute(connection, routes, url, RouteRequest(method, url, &WebFace::Serves), requestState);
 }
 
 void* NoteRequestLine(void* /*context*/, const char* uri, MHD_Connection* connection)
