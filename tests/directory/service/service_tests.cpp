@@ -334,8 +334,13 @@ TEST_F(ServiceTest, RefusesRequestsWhoseEndOrTargetIsInDoubt)
         {"NUL inside the method", Raw("GE\0T /cgi-bin/quarvcgiread.exe HTTP/1.0\r\n\r\n"), 400},
         {"NUL inside a publication's path", Raw("POST /cgi-bin/quarvcgi.exe\0/x HTTP/1.0\r\n") +
              "Content-length: 264\r\n\r\n" + entry, 400},
+        {"an escaped NUL in the path", "GET /cgi-bin/quarvcgiread.exe%00.html HTTP/1.0\r\n\r\n", 400},
+        {"an escaped NUL in a publication's path",
+         "POST /cgi-bin/quarvcgi.exe%00/x HTTP/1.0\r\nContent-length: 264\r\n\r\n" + entry, 400},
         // What stays as it was.
         {"the wizard's list request", WIZARD_GET, 200},
+        {"an escaped NUL in the query, which nothing reads", "GET /cgi-bin/quarvcgiread.exe?a=%00 HTTP/1.0\r\n\r\n",
+         200},
         {"the same Content-length twice",
          "POST /cgi-bin/quarvcgi.exe HTTP/1.0\r\nContent-length: 264\r\nContent-length: 264\r\n\r\n" + entry, 202},
         {"chunked without Content-length",
