@@ -68,7 +68,8 @@ OpenConnection* ConnectionOf(MHD_Connection* connection)
 RequestLine RequestLineOf(MHD_Connection* connection, const char* method, const char* url, const char* version)
 {
     const OpenConnection* open = ConnectionOf(connection);
-    return {method, url, version, open ? open->rawUri : nullptr, open ? open->rawUriLength : 0};
+    return {method, url, version, open ? open->rawUri : nullptr, open ? open->rawUriLength : 0,
+            open && open->escapedNulInPath};
 }
 
 enum MHD_Result AddHeader(void* context, enum MHD_ValueKind /*kind*/, const char* key, const char* value)
@@ -225,6 +226,7 @@ void* NoteRequestLine(void* /*context*/, const char* uri, MHD_Connection* connec
     if (open != nullptr) {
         open->rawUri = uri;
         open->rawUriLength = std::strlen(uri);
+        open->escapedNulInPath = PathHoldsEscapedNul(uri, open->rawUriLength);
     }
     return nullptr;
 }
@@ -251,6 +253,7 @@ void ForgetRequest(void* context, MHD_Connection* connection, void** requestStat
     if (open != nullptr) {
         CountAnswer(*routes.metrics, connection, open);
         open->rawUri = nullptr;
+        open->escapedNulInPath = false;
         routes.clock->Completed(open);
     }
 }

@@ -33,6 +33,8 @@ struct OpenConnection {
     // length then: a NUL inside the request line shows as a gap between the pieces.
     const char* rawUri = nullptr;
     size_t rawUriLength = 0;
+    // Seen there too, before the library decodes the path in place.
+    bool escapedNulInPath = false;
     // The current request's path as the metrics name it, once the handler has seen it.
     const char* pathLabel = nullptr;
 };

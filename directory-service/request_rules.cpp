@@ -67,7 +67,17 @@ Refusal CheckRequestLine(const RequestLine& line)
     if (methodEnd >= line.url || !std::all_of(methodEnd + 1, line.url, [](char c) { return c == ' '; })) {
         return refused;
     }
+    if (line.escapedNulInPath) {
+        return {400, "refused: an escaped NUL byte in the path"};
+    }
     return {0, std::string()};
+}
+
+bool PathHoldsEscapedNul(const char* rawUri, size_t length)
+{
+    const char* pathEnd = std::find(rawUri, rawUri + length, '?');
+    const char escapedNul[] = "%00";
+    return std::search(rawUri, pathEnd, escapedNul, escapedNul + 3) != pathEnd;
 }
 
 // The library reads a body by Transfer-Encoding before Content-length, and by the first of

@@ -12,16 +12,22 @@ extern const char* const PUBLISH_PATH;
 
 // The request line as the library leaves it: method, URI and version cut out of one
 // buffer in place, each ended by a NUL where a space or the line's end stood; url is the
-// URI's path, without its query and decoded. rawUri is the URI as the library showed it
-// before it took the query apart and decoded it (null if it never did), rawUriLength its
-// length then.
+// URI's path, without its query and decoded in place. rawUri is where the library showed
+// the URI before it took the query apart and decoded it (null if it never did),
+// rawUriLength its length then, and escapedNulInPath what PathHoldsEscapedNul said of it
+// then.
 struct RequestLine {
     const char* method;
     const char* url;
     const char* version;
     const char* rawUri;
     size_t rawUriLength;
+    bool escapedNulInPath;
 };
+
+// Whether the path of a URI as the library first shows it holds an escaped NUL: once the
+// library has decoded it, the path ends there for the service but not for a proxy.
+bool PathHoldsEscapedNul(const char* rawUri, size_t length);
 
 // One header field, as the library hands it over: two C strings.
 struct HeaderField {
