@@ -3,8 +3,8 @@
 
 The seeds are the inputs of the normal tests (the bad-input tables of the lobby, the HTTP
 client's replies, the wave reader's files, the options files, the directory's publication
-bodies, the LAN datagrams), written byte by byte here. Run it again after changing a case;
-the files are kept in the repository so that a run needs nothing but them.
+bodies and raw requests, the LAN datagrams), written byte by byte here. Run it again after
+changing a case; the files are kept in the repository so that a run needs nothing but them.
 """
 import os
 import shutil
@@ -288,6 +288,45 @@ def lan_datagram_seeds():
     return seeds
 
 
+def directory_request_seeds():
+    # The service's tests of raw requests: the wizard's two, the refused ones, the web face's.
+    good = entry(b"Ann's server", 2300)
+    chunked = b"108\r\n" + good + b"\r\n0\r\n\r\n"
+    list_11 = b"GET /cgi-bin/quarvcgiread.exe HTTP/1.1\r\nHost: x\r\n\r\n"
+    post = b"POST /cgi-bin/quarvcgi.exe HTTP/1.0\r\nContent-type: application/x-www-form-urlencoded\r\n"
+    return {
+        "wizard-list": b"GET /cgi-bin/quarvcgiread.exe HTTP/1.0\nHost: quarv.example\r\n\r\n",
+        "wizard-publication": post + b"Content-length: 264\r\n\r\n" + good,
+        "short-body": post + b"Content-length: 263\r\n\r\n" + good[:263],
+        "no-length": b"POST /cgi-bin/quarvcgi.exe HTTP/1.0\r\n\r\n" + good,
+        "list-read-with-post": b"POST /cgi-bin/quarvcgiread.exe HTTP/1.0\r\nContent-length: 0\r\n\r\n",
+        "publication-with-get": b"GET /cgi-bin/quarvcgi.exe HTTP/1.0\r\n\r\n",
+        "length-and-chunked": b"POST /cgi-bin/quarvcgi.exe HTTP/1.1\r\nHost: x\r\nContent-length: 264\r\n"
+                              b"Transfer-Encoding: chunked\r\n\r\n" + chunked + list_11,
+        "chunked-and-length-other-spellings": b"POST /cgi-bin/quarvcgi.exe HTTP/1.1\r\nHost: x\r\n"
+                                              b"transfer-encoding: Chunked\r\nCONTENT-LENGTH: 264\r\n\r\n"
+                                              + chunked + list_11,
+        "two-different-lengths": b"POST /cgi-bin/quarvcgi.exe HTTP/1.1\r\nHost: x\r\nContent-length: 264\r\n"
+                                 b"Content-length: 300\r\n\r\n" + good + list_11,
+        "the-same-length-twice": b"POST /cgi-bin/quarvcgi.exe HTTP/1.0\r\nContent-length: 264\r\n"
+                                 b"Content-length: 264\r\n\r\n" + good,
+        "chunked-without-length": b"POST /cgi-bin/quarvcgi.exe HTTP/1.1\r\nHost: x\r\n"
+                                  b"Transfer-Encoding: chunked\r\n\r\n" + chunked,
+        "nul-inside-the-path": b"GET /cgi-bin/quarvcgiread.exe\0x HTTP/1.0\r\n\r\n",
+        "nul-at-the-end-of-the-path": b"GET /cgi-bin/quarvcgiread.exe\0 HTTP/1.0\r\n\r\n",
+        "nul-inside-the-method": b"GE\0T /cgi-bin/quarvcgiread.exe HTTP/1.0\r\n\r\n",
+        "nul-inside-a-publications-path": b"POST /cgi-bin/quarvcgi.exe\0/x HTTP/1.0\r\nContent-length: 264\r\n\r\n"
+                                          + good,
+        "escaped-nul-in-the-path": b"GET /cgi-bin/quarvcgiread.exe%00.html HTTP/1.0\r\n\r\n",
+        "escaped-nul-in-the-query": b"GET /cgi-bin/quarvcgiread.exe?a=%00 HTTP/1.0\r\n\r\n",
+        "keep-alive-list": list_11,
+        "page": b"GET / HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n",
+        "metrics-with-head": b"HEAD /metrics HTTP/1.1\r\nHost: x\r\n\r\n",
+        "page-with-delete": b"DELETE / HTTP/1.1\r\nHost: x\r\n\r\n",
+        "unknown-path": b"GET /nothing/here HTTP/1.0\r\n\r\n",
+    }
+
+
 TARGETS = {
     "lobby_host_frames": lobby_host_seeds,
     "lobby_client_frames": lobby_client_seeds,
@@ -297,6 +336,7 @@ TARGETS = {
     "wave_header": wave_header_seeds,
     "directory_publication": publication_seeds,
     "lan_datagrams": lan_datagram_seeds,
+    "directory_request": directory_request_seeds,
 }
 
 

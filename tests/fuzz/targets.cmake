@@ -14,3 +14,5 @@ quarv_fuzz_target(NAME directory_publication MAX_LEN 600
   SOURCES directory-service/publication.cpp INCLUDES directory-service directory)
 # Both discovery sockets read at most 512 bytes of a datagram.
 quarv_fuzz_target(NAME lan_datagrams MAX_LEN 512 SOURCES discovery/lan_datagrams.cpp INCLUDES discovery)
+quarv_fuzz_target(NAME directory_request MAX_LEN 2048
+  SOURCES directory-service/request_rules.cpp directory-service/publication.cpp INCLUDES directory-service directory)
