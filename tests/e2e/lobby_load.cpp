@@ -93,6 +93,23 @@ double AnswerWatch::LongestMs()
     return longestMs_;
 }
 
+bool ReadFramesUntil(SOCKET s, const std::atomic<bool>& stop, const std::function<void(const Frame&)>& take)
+{
+    while (!stop) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(s, &readable);
+        timeval wait = {0, 200000};
+        if (select(0, &readable, nullptr, nullptr, &wait) <= 0)
+            continue;
+        Frame frame = {};
+        if (!ReadFrame(s, &frame, 10000))
+            return false;
+        take(frame);
+    }
+    return true;
+}
+
 FrameReader::FrameReader(SOCKET s) : socket_(s), thread_([this] { Run(); }) {}
 
 FrameReader::~FrameReader()
@@ -110,18 +127,5 @@ std::vector<FrameReader::Received> FrameReader::Stop()
 
 void FrameReader::Run()
 {
-    // A frame, once it has begun, is read to its end, however long it takes to come: one
-    // given up half-way would leave the rest of the stream out of step.
-    while (!stop_) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(socket_, &readable);
-        timeval wait = {0, 200000};
-        if (select(0, &readable, nullptr, nullptr, &wait) <= 0)
-            continue;
-        Frame frame = {};
-        if (!ReadFrame(socket_, &frame, 10000))
-            break;
-        received_.push_back({frame, NowMs()});
-    }
+    ReadFramesUntil(socket_, stop_, [this](const Frame& frame) { received_.push_back({frame, NowMs()}); });
 }

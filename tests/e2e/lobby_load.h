@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +46,11 @@ private:
     double longestMs_ = 1e9;
     std::thread thread_;
 };
+
+// Reads frames from s and hands each to take until stop is set (true) or the stream ends
+// (false). A frame, once it has begun, is read to its end, however long it takes to come: one
+// given up half-way would leave the rest of the stream out of step.
+bool ReadFramesUntil(SOCKET s, const std::atomic<bool>& stop, const std::function<void(const Frame&)>& take);
 
 // Reads a raw client's frames until Stop or the end of the stream, with the moment each came.
 class FrameReader {
