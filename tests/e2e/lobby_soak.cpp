@@ -39,7 +39,7 @@ unsigned long g_seed;
 // has left. Each slot's player thread keeps its handle until the slot is taken again, so
 // the two other slots may each hold one; the rest is room for what the system itself
 // opens and lets go when it likes.
-const long HANDLE_MARGIN = 6;
+const long HANDLE_MARGIN = 4;
 const long THREAD_MARGIN = 0;
 const long long MEMORY_MARGIN = 4 * 1024 * 1024;
 
@@ -54,6 +54,11 @@ const int FIRST_LINE_STEPS[2] = {1, 15};
 const int LINE_STEPS[2] = {3, 15};
 const int STAY_STEPS[2] = {20, 300};
 const int HOST_LINE_STEPS[2] = {100, 200};
+// Now and then a line of a few KiB, as pasted text, at most one every PASTE_STEPS for each
+// client: well within the byte limit, and enough to fill what the host holds for a client
+// that stopped reading, so that the host drops some of them.
+const int PASTE_STEPS = 20;
+const int PASTE_BYTES[2] = {4096, 16384};
 const double JOIN_CHANCE = 0.15;
 const double FULL_JOIN_CHANCE = 0.02;
 // A client's line comes back through the host's relay within a pass or two; this is for a
@@ -92,20 +97,7 @@ public:
 private:
     void Run()
     {
-        while (!stop_) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(socket_, &readable);
-            timeval wait = {0, 200000};
-            if (select(0, &readable, nullptr, nullptr, &wait) <= 0)
-                continue;
-            Frame frame = {};
-            if (!ReadFrame(socket_, &frame, 10000)) {
-                ended_ = true;
-                return;
-            }
-            Take(frame);
-        }
+        ended_ = !ReadFramesUntil(socket_, stop_, [this](const Frame& frame) { Take(frame); });
     }
     void Take(const Frame& frame)
     {
@@ -142,6 +134,7 @@ struct Visitor {
     int player;
     long leaveAtStep;
     long nextLineStep;
+    long nextPasteStep;
     int linesSent;
     std::unique_ptr<LineReader> reader;
     std::thread flood;  // a flooder leaves once it has sent all of its flood
@@ -158,6 +151,12 @@ std::vector<int> Numbered(int count)
 std::string Line(const std::string& name, int n)
 {
     return name + "->line " + std::to_string(n);
+}
+
+// A line with the text of a paste after its number.
+std::string PastedLine(const std::string& name, int n, int bytes)
+{
+    return Line(name, n) + " " + std::string(static_cast<size_t>(bytes), 'p');
 }
 
 std::string Minutes(double ms)
@@ -339,6 +338,7 @@ void LobbySoak::Join(Kind kind, bool expectFull)
     v.player = player;
     v.leaveAtStep = step_ + Pick(STAY_STEPS);
     v.nextLineStep = step_ + Pick(FIRST_LINE_STEPS);
+    v.nextPasteStep = step_;
     v.linesSent = 0;
     ++kinds_[static_cast<int>(kind)];
     if (kind != Kind::Staller)
@@ -379,6 +379,10 @@ void LobbySoak::Leave(Visitor& v)
     }
     if (v.flood.joinable())
         v.flood.join();
+    // Read what was waiting for a client that stopped reading: it ends with the host's
+    // close when the host dropped it.
+    if (v.kind == Kind::Staller && ConnectionEnds(v.socket, 500))
+        ++stallersDropped_;
     if (v.reader) {
         v.reader->Stop();
         if (v.kind != Kind::Garbler) {
@@ -412,7 +416,11 @@ void LobbySoak::Step()
     for (size_t i = 0; i < visitors_.size();) {
         Visitor& v = *visitors_[i];
         if (v.kind == Kind::Talker && step_ >= v.nextLineStep) {
-            SendRaw(v.socket, ChatFrame(v.player, Line(v.name, v.linesSent++)));
+            const bool paste = step_ >= v.nextPasteStep && Chance(0.5);
+            const int n = v.linesSent++;
+            SendRaw(v.socket, ChatFrame(v.player, paste ? PastedLine(v.name, n, Pick(PASTE_BYTES)) : Line(v.name, n)));
+            if (paste)
+                v.nextPasteStep = step_ + PASTE_STEPS;
             sent_[v.name] = v.linesSent;
             v.nextLineStep = step_ + Pick(LINE_STEPS);
         }
@@ -430,7 +438,7 @@ void LobbySoak::Step()
     else if (join)
         Join(Kind::Talker, true);
     if (step_ >= nextObserverLine_) {
-        SendRaw(observer_, ChatFrame(1, Line(OBSERVER, observerLines_++)));
+        SendRaw(observer_, ChatFrame(1, PastedLine(OBSERVER, observerLines_++, Pick(PASTE_BYTES))));
         nextObserverLine_ = step_ + OBSERVER_LINE_STEPS;
     }
     if (step_ >= nextHostLine_) {
