@@ -24,6 +24,11 @@ int main(int argc, char** argv)
     // contend, and each keeps what its thread freed (the list pages are rebuilt by whichever
     // thread saw a change): with a dozen threads that is most of the memory in use.
     mallopt(M_ARENA_MAX, 2);
+    // The web page and the JSON (megabytes each with a full directory) are made anew every
+    // second while polled. Left to itself the C library raises its threshold for mapping
+    // large blocks once such a block is freed, and from then on keeps them in a heap that
+    // stays resident; a fixed threshold maps each of them and gives it back when freed.
+    mallopt(M_MMAP_THRESHOLD, 512 * 1024);
 
     // The signals are taken by sigwait below; every thread started from here on inherits the block.
     sigset_t stopSignals;
