@@ -3,6 +3,7 @@
 // through meanwhile, and in the end the transcript holds exactly the newest lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -155,13 +156,39 @@ TEST_F(LobbyWakeTest, LinesFromANetworkThreadAreShownOnceEachAndTheNewestSoon)
 TEST_F(LobbyWakeTest, ThePlayersTypingGetsThroughWhileABacklogIsShown)
 {
     // Keys as the keyboard delivers them, behind everything posted to the page: a page that
-    // kept posting itself wake-ups would see them only once the backlog was gone.
+    // kept posting itself wake-ups would see them only once the backlog was gone. So the
+    // network keeps the backlog from running out until the typed line has gone, however fast
+    // the page works through it.
     std::strcpy(g_NetOptions.szPlayerName, "Ann");
     g_NetOptions.nPlayerId = 2;
     ShowLobby(kPages[0]);
-    for (int n = 0; n < 400000; ++n)
-        PushMessage(LobbyInbox, ChatMessage(MSG_CHAT + 1, OthersLine(n)));
-    SendMessageA(Page(), WM_USER, 0, 0);
+    HWND page = Page();
+    const int lowMark = 200000;
+    const int highMark = 400000;
+    int n = 0;
+    while (n < highMark)
+        PushMessage(LobbyInbox, ChatMessage(MSG_CHAT + 1, OthersLine(n++)));
+    std::atomic<bool> gaveUp(false);
+    std::atomic<int> leastBacklog(highMark);
+    std::thread network([&] {
+        const DWORD start = GetTickCount();
+        while (CountMessages(LobbyOutbox) == 0) {
+            if (GetTickCount() - start > 20000) {
+                gaveUp = true;
+                return;
+            }
+            int backlog = CountMessages(LobbyInbox);
+            leastBacklog = std::min(leastBacklog.load(), backlog);
+            if (backlog >= lowMark) {
+                Sleep(1);
+                continue;
+            }
+            for (int i = 0; i < 1000; ++i)
+                PushMessage(LobbyInbox, ChatMessage(MSG_CHAT + 1, OthersLine(n++)));
+            WakeLobbyPage(page);
+        }
+    });
+    SendMessageA(page, WM_USER, 0, 0);
 
     SetForegroundWindow(sheet_);
     SetFocus(Control(IDC_CHAT_INPUT));
@@ -175,8 +202,12 @@ TEST_F(LobbyWakeTest, ThePlayersTypingGetsThroughWhileABacklogIsShown)
         keys.push_back(down);
         keys.push_back(up);
     }
-    ASSERT_EQ(keys.size(), SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)));
-    ASSERT_TRUE(PumpUntil([] { return CountMessages(LobbyOutbox) > 0; }, 30000)) << "the typed line was never sent";
-    EXPECT_GT(CountMessages(LobbyInbox), 0) << "the line was sent only once the backlog was gone";
+    UINT keysSent = SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+    bool typedLineWent = PumpUntil([] { return CountMessages(LobbyOutbox) > 0; }, 30000);
+    network.join();
+    ASSERT_EQ(keys.size(), keysSent);
+    ASSERT_TRUE(typedLineWent) << "the typed line was never sent";
+    EXPECT_FALSE(gaveUp.load()) << "the typed line was sent only once lines stopped coming";
+    EXPECT_GT(leastBacklog.load(), 0) << "the backlog ran out before the line was sent, which proves nothing";
     EXPECT_EQ(std::string("Ann->hi\r\n") + '\0', TakeMessage(LobbyOutbox).payload);
 }
