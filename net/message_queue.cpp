@@ -42,7 +42,6 @@ bool PushMessage(MessageQueue& queue, const NetMessage& message)
 
 NetMessage PopMessage(MessageQueue& queue)
 {
-    InterlockedExchange(&queue.nWakePending, 0);
     NetMessage message = {};
     EnterCriticalSection(&queue.lock);
     QueueNode* node = queue.pHead;
@@ -62,11 +61,14 @@ NetMessage PopMessage(MessageQueue& queue)
 
 bool IsQueueEmpty(MessageQueue& queue)
 {
-    // A page that was woken starts by asking whether its inbox is empty: from here on it
-    // drains everything, so the next message needs a wake-up of its own.
-    InterlockedExchange(&queue.nWakePending, 0);
+    // A page that finds its inbox empty has taken everything a wake-up was posted for, so
+    // the next message needs a wake-up of its own. Decided under the lock: a message pushed
+    // after this look is pushed before its sender asks for a wake-up, and so gets one. While
+    // messages remain, the page is still working through them and nothing needs posting.
     EnterCriticalSection(&queue.lock);
     bool empty = queue.nCount == 0;
+    if (empty)
+        InterlockedExchange(&queue.nWakePending, 0);
     LeaveCriticalSection(&queue.lock);
     return empty;
 }

@@ -45,13 +45,12 @@ int CountConnectedClients();
 
 // A network thread wakes a lobby page by posting WM_USER (wParam 0, lParam 0) to the window
 // registered below; its handler pops LobbyInbox on the page's own thread. Wake-ups are
-// merged: while one is waiting to be handled, further messages post none, and looking at
-// LobbyInbox (IsQueueEmpty or PopMessage) takes the waiting one away. So a handler either
-// pops until IsQueueEmpty says the inbox is empty, or calls HoldLobbyWakeUp when it stops
-// early and arranges to carry on by itself (for example on a timer): until it looks at
-// LobbyInbox again, no further wake-up is posted. Nothing is posted while no window is
-// registered: a page that registers late can post itself a WM_USER to collect what arrived
-// before.
+// merged: from the post until IsQueueEmpty finds LobbyInbox empty, further messages post
+// none. So a handler either pops until IsQueueEmpty says the inbox is empty, or stops early
+// and arranges to carry on by itself (for example on a timer). HoldLobbyWakeUp keeps further
+// wake-ups from being posted after the inbox was found empty, until the handler looks at
+// LobbyInbox again. Nothing is posted while no window is registered: a page that registers
+// late can post itself a WM_USER to collect what arrived before.
 void HoldLobbyWakeUp();
 
 void SetHandshakeWord(int nWord);

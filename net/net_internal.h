@@ -10,7 +10,7 @@ struct MessageQueue {
     QueueNode* pHead;
     QueueNode* pTail;
     int nCount;
-    // Set while a wake-up for this queue is posted and not yet acted on (LobbyInbox only).
+    // Set from a wake-up's post until the page finds the queue empty (LobbyInbox only).
     volatile LONG nWakePending;
 };
 

@@ -38,8 +38,14 @@ bool NextLobbyMessage(LobbyWake& wake, NetMessage* message)
         wake.bOutOfTime = true;
         return false;
     }
-    if (IsQueueEmpty(LobbyInbox))
+    if (IsQueueEmpty(LobbyInbox)) {
+        // The lines taken go into the transcript next, and the timer carries on after that:
+        // a wake-up posted meanwhile would come ahead of the player's typing, and a steady
+        // stream of messages would post one every time.
+        if (wake.pPending->nLength > 0)
+            HoldLobbyWakeUp();
         return false;
+    }
     *message = PopMessage(LobbyInbox);
     return true;
 }
