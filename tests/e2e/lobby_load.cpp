@@ -5,15 +5,6 @@
 #include "lobby_bytes.h"
 #include "wizard_ports.h"
 
-double NowMs()
-{
-    LARGE_INTEGER frequency = {};
-    LARGE_INTEGER counter = {};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 DWORD HostOn(const WizardPlayer& host, int port)
 {
     return host.Drive({"page", "1", "click", HOST_GAME, "set", PLAYER_NAME, host.Name(), "next", "page", "7", "set",

@@ -11,12 +11,11 @@
 #include <thread>
 #include <vector>
 
+#include "clock_ms.h"
 #include "raw_peer.h"
 #include "wizard_controls.h"
 #include "wizard_run.h"
 
-// A clock in milliseconds for moments compared within this process.
-double NowMs();
 
 // Drives the wizard to its host lobby on the port; the driver's exit code.
 DWORD HostOn(const WizardPlayer& host, int port);

@@ -3,6 +3,7 @@
 # Finds the wizard's sheet by its caption, fills its edits, clicks its buttons and reads
 # its texts with window messages; the screenshot script uses it too.
 add_executable(wizard_driver wizard_driver.cpp)
+target_include_directories(wizard_driver PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../common)
 target_link_libraries(wizard_driver PRIVATE user32 gdi32 comctl32 psapi)
 
 # Starting wizards in players' folders and driving them, for every whole-program test of the wizard.

@@ -40,6 +40,8 @@
 #include <string>
 #include <vector>
 
+#include "clock_ms.h"
+
 namespace {
 
 const char kCaption[] = "Q.U.A.R.V. Multiplayer Options";
@@ -230,15 +232,6 @@ bool SaveShot(HWND sheet, const char* file)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return saved;
-}
-
-double NowMs()
-{
-    LARGE_INTEGER frequency = {};
-    LARGE_INTEGER counter = {};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 // How long the sheet's thread takes to answer, asked again and again for the current page

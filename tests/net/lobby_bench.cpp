@@ -4,6 +4,7 @@
 //   lobby_bench client <port> <lines> <milliseconds between lines> <result file>
 // Each process has a hidden window that stands in for its lobby page and drains LobbyInbox
 // when woken, as the wizard's pages do.
+#include "clock_ms.h"
 #include "net.h"
 #include "test_support.h"
 
@@ -27,16 +28,6 @@ std::vector<Chat> g_chats;
 int g_nGoSeen;
 int g_nOtherMessages;
 
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter = {};
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 // A client's line: "c<player>-><sequence> <time sent in ms>\r\n".
 void Record(const NetMessage& message)
 {
@@ -49,7 +40,7 @@ void Record(const NetMessage& message)
     const char* text = message.nLength > 0 ? std::strstr(message.pData, "->") : nullptr;
     if (message.nType > MSG_CHAT && message.nType <= MSG_CHAT + CLIENTS && text &&
         std::sscanf(text + 2, "%d %lf", &sequence, &sent) == 2) {
-        Chat chat = {message.nType - MSG_CHAT, sequence, Now() - sent};
+        Chat chat = {message.nType - MSG_CHAT, sequence, NowMs() - sent};
         g_chats.push_back(chat);
         return;
     }
@@ -102,10 +93,10 @@ bool PumpUntil(Done done, DWORD timeoutMs)
     return true;
 }
 
-// Handles window messages until the given moment on the Now() clock.
+// Handles window messages until the given moment on the NowMs() clock.
 void PumpUntilMoment(double moment)
 {
-    for (double wait = moment - Now(); wait > 0; wait = moment - Now()) {
+    for (double wait = moment - NowMs(); wait > 0; wait = moment - NowMs()) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(wait) + 1, QS_ALLINPUT);
         HandleWindowMessages();
     }
@@ -165,10 +156,10 @@ int RunClient(int port, int lines, int intervalMs, const char* resultPath)
     }
     if (!PumpUntil([] { return g_nGoSeen > 0; }, 120000))
         return 3;
-    double next = Now();
+    double next = NowMs();
     for (int i = 0; i < lines; ++i) {
         char text[64] = {};
-        std::snprintf(text, sizeof text, "c%d->%d %.3f\r\n", player, i, Now());
+        std::snprintf(text, sizeof text, "c%d->%d %.3f\r\n", player, i, NowMs());
         PushMessage(LobbyOutbox, Line(MSG_CHAT + player, text));
         next += intervalMs;
         PumpUntilMoment(next);
