@@ -41,7 +41,11 @@ unsigned long g_seed;
 // opens and lets go when it likes.
 const long HANDLE_MARGIN = 4;
 const long THREAD_MARGIN = 0;
-const long long MEMORY_MARGIN = 4 * 1024 * 1024;
+// Memory freed to Wine's heap stays committed, so the host keeps what its busiest moment
+// used (pasted lines in three send queues, a stopped client's full queue): runs ended 1 to
+// 4.2 MiB above their start while their highest figure was 5 to 8 MiB above it. A leak
+// that outgrows that shows here in a long soak, whose figures stay flat once it is warm.
+const long long MEMORY_MARGIN = 8 * 1024 * 1024;
 
 // The host takes three clients; the first one holds a place for good.
 const int VISITOR_PLACES = 2;
