@@ -72,16 +72,20 @@ RequestLine RequestLineOf(MHD_Connection* connection, const char* method, const 
             open && open->escapedNulInPath};
 }
 
-enum MHD_Result AddHeader(void* context, enum MHD_ValueKind /*kind*/, const char* key, const char* value)
+enum MHD_Result AddFramingHeader(void* context, enum MHD_ValueKind /*kind*/, const char* key, const char* value)
 {
-    static_cast<std::vector<HeaderField>*>(context)->push_back({key, value});
+    if (IsFramingHeader(key)) {
+        static_cast<std::vector<HeaderField>*>(context)->push_back({key, value});
+    }
     return MHD_YES;
 }
 
-std::vector<HeaderField> HeadersOf(MHD_Connection* connection)
+// The fields the request checks read, in their order: none for most GETs, so that a list
+// request allocates nothing for them.
+std::vector<HeaderField> FramingHeadersOf(MHD_Connection* connection)
 {
     std::vector<HeaderField> headers;
-    MHD_get_connection_values(connection, MHD_HEADER_KIND, &AddHeader, &headers);
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &AddFramingHeader, &headers);
     return headers;
 }
 
@@ -121,7 +125,7 @@ enum MHD_Result BeginPublication(MHD_Connection* connection, HttpRoutes& routes,
     case Admission::StoreUnavailable:
         return RefuseUnstored(connection, metrics);
     }
-    Refusal length = CheckPublicationLength(HeadersOf(connection));
+    Refusal length = CheckPublicationLength(FramingHeadersOf(connection));
     if (length.status != 0) {
         return Refuse(connection, metrics, length.status == MHD_HTTP_LENGTH_REQUIRED ? "no_length" : "wrong_length",
                       source, length.status, length.text);
@@ -207,7 +211,7 @@ enum MHD_Result HandleRequest(void* context, MHD_Connection* connection, const c
     }
     Refusal refusal = CheckRequestLine(RequestLineOf(connection, method, url, version));
     if (refusal.status == 0) {
-        refusal = CheckBodyFraming(HeadersOf(connection));
+        refusal = CheckBodyFraming(FramingHeadersOf(connection));
     }
     if (refusal.status != 0) {
         routes.metrics->malformedRequests.Add({});

@@ -107,6 +107,11 @@ Refusal CheckBodyFraming(const std::vector<HeaderField>& headers)
     return {0, std::string()};
 }
 
+bool IsFramingHeader(const char* key)
+{
+    return SameName(key, "Content-Length") || SameName(key, "Transfer-Encoding");
+}
+
 RequestRoute RouteRequest(const char* method, const char* url, bool (*isWebPath)(const char*))
 {
     if (IsRead(method)) {

@@ -34,6 +34,9 @@ struct HeaderField {
     const char* key;
     const char* value;
 };
+// Whether the checks below read a field of this name (Content-Length, Transfer-Encoding):
+// the others need not be handed to them.
+bool IsFramingHeader(const char* key);
 
 // Status 0: nothing refused. Otherwise the status and the line the client reads.
 struct Refusal {
